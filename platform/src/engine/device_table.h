@@ -1,6 +1,6 @@
 // The engine's device objects (HDEV) and surfaces (HSURF), shared by the engine services the
-// Internal to the platform; exported only so that the platform's own tests can reach it.
 // driver calls and the GDI layer that creates devices for applications.
+// Internal to the platform; exported only so that the platform's own tests can reach it.
 #pragma once
 
 #include <optional>
