@@ -1,0 +1,185 @@
+// A printer graphics library that prints nothing: its hooks record how the engine calls them, so
+// the GDI layer's mapping of application calls onto hooks can be checked line by line.
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <string>
+
+#include "fake_driver.h"
+#include "platform/utf16.h"
+#include "win/spooler.h"
+#include "win/wingdi.h"
+#include "win/winddi.h"
+
+namespace {
+
+fakes::DriverState g_state;
+int g_nextPdev = 0;
+
+struct Pdev {
+  int id;
+  HDEV hdev;
+  HSURF hsurf = nullptr;
+  HANDLE printer = nullptr;
+};
+std::map<DHPDEV, Pdev*> g_pdevs;
+
+void Log(std::string line) { g_state.calls.push_back(std::move(line)); }
+bool Fails(const char* hook) { return g_state.failing.count(hook) != 0; }
+
+// The PDEV a surface object names, after checking the object is the one the engine should pass.
+Pdev* Check(SURFOBJ* pso, const char* hook) {
+  auto it = pso != nullptr ? g_pdevs.find(pso->dhpdev) : g_pdevs.end();
+  if (it == g_pdevs.end()) {
+    g_state.surfaceErrors.push_back(std::string(hook) + ": unknown PDEV");
+    return nullptr;
+  }
+  Pdev* p = it->second;
+  if (pso->hdev != p->hdev || pso->hsurf != p->hsurf || pso->iType != STYPE_DEVICE)
+    g_state.surfaceErrors.push_back(std::string(hook) + ": surface does not match PDEV " + std::to_string(p->id));
+  return p;
+}
+
+// Each document hook also sends its name as a line to the printer, so a job has bytes to deliver.
+std::string Id(SURFOBJ* pso, const char* hook) {
+  Pdev* p = Check(pso, hook);
+  if (p == nullptr) return "?";
+  if (std::strcmp(hook, "Escape") != 0) {
+    std::string line = std::string(hook) + "\n";
+    DWORD written = 0;
+    (void)WritePrinter(p->printer, line.data(), static_cast<DWORD>(line.size()), &written);
+  }
+  return std::to_string(p->id);
+}
+
+DHPDEV EnablePDEV(DEVMODEW* pdm, LPWSTR, ULONG, HSURF*, ULONG cjCaps, ULONG* caps, ULONG cjDevInfo, DEVINFO* di,
+                  HDEV hdev, LPWSTR deviceName, HANDLE printer) {
+  std::string line = "EnablePDEV " + std::to_string(g_nextPdev + 1);
+  line += pdm != nullptr ? " copies=" + std::to_string(pdm->dmCopies) : std::string(" no devmode");
+  line += " device=" + platform::Utf16ToUtf8(deviceName != nullptr ? deviceName : u"");
+  Log(line);
+  if (Fails("EnablePDEV") || cjCaps < sizeof(GDIINFO) || cjDevInfo < sizeof(DEVINFO)) return nullptr;
+  auto* g = reinterpret_cast<GDIINFO*>(caps);
+  g->ulVersion = 0x5000;
+  g->ulTechnology = DT_RASPRINTER;
+  g->ulHorzSize = static_cast<ULONG>(-209973);  // micrometres
+  g->ulVertSize = 297;
+  g->ulHorzRes = 4724;
+  g->ulVertRes = 6779;
+  g->cBitsPixel = 1;
+  g->cPlanes = 1;
+  g->ulLogPixelsX = 600;
+  g->ulLogPixelsY = 600;
+  g->szlPhysSize = {4960, 7015};
+  g->ptlPhysOffset = {118, 118};
+  di->flGraphicsCaps = GCAPS_BEZIERS;
+  auto* p = new Pdev{++g_nextPdev, hdev, nullptr, printer};
+  g_pdevs[reinterpret_cast<DHPDEV>(p)] = p;
+  return reinterpret_cast<DHPDEV>(p);
+}
+
+Pdev* Of(DHPDEV d) {
+  auto it = g_pdevs.find(d);
+  return it == g_pdevs.end() ? nullptr : it->second;
+}
+
+void CompletePDEV(DHPDEV d, HDEV hdev) {
+  Pdev* p = Of(d);
+  Log("CompletePDEV " + (p != nullptr ? std::to_string(p->id) : std::string("?")) +
+      (p != nullptr && p->hdev == hdev ? "" : " other device"));
+}
+
+void DisablePDEV(DHPDEV d) {
+  Pdev* p = Of(d);
+  Log("DisablePDEV " + (p != nullptr ? std::to_string(p->id) : std::string("?")));
+  g_pdevs.erase(d);
+  delete p;
+}
+
+HSURF EnableSurface(DHPDEV d) {
+  Pdev* p = Of(d);
+  Log("EnableSurface " + (p != nullptr ? std::to_string(p->id) : std::string("?")));
+  if (p == nullptr || Fails("EnableSurface")) return nullptr;
+  p->hsurf = reinterpret_cast<HSURF>(static_cast<uintptr_t>(0x5500 + p->id));
+  return p->hsurf;
+}
+
+void DisableSurface(DHPDEV d) {
+  Pdev* p = Of(d);
+  Log("DisableSurface " + (p != nullptr ? std::to_string(p->id) : std::string("?")));
+}
+
+BOOL ResetPDEV(DHPDEV oldPdev, DHPDEV newPdev) {
+  Pdev* o = Of(oldPdev);
+  Pdev* n = Of(newPdev);
+  Log("ResetPDEV " + (o != nullptr ? std::to_string(o->id) : std::string("?")) + "->" +
+      (n != nullptr ? std::to_string(n->id) : std::string("?")));
+  return Fails("ResetPDEV") ? FALSE : TRUE;
+}
+
+BOOL StartDoc(SURFOBJ* pso, LPWSTR docName, DWORD jobId) {
+  Log("StartDoc " + Id(pso, "StartDoc") + " doc=" + (docName != nullptr ? platform::Utf16ToUtf8(docName) : "(none)") +
+      " job=" + std::to_string(jobId));
+  return Fails("StartDoc") ? FALSE : TRUE;
+}
+
+BOOL StartPage(SURFOBJ* pso) {
+  Log("StartPage " + Id(pso, "StartPage"));
+  return Fails("StartPage") ? FALSE : TRUE;
+}
+
+BOOL SendPage(SURFOBJ* pso) {
+  Log("SendPage " + Id(pso, "SendPage"));
+  return Fails("SendPage") ? FALSE : TRUE;
+}
+
+BOOL EndDoc(SURFOBJ* pso, FLONG fl) {
+  Log("EndDoc " + Id(pso, "EndDoc") + " flags=" + std::to_string(fl));
+  return Fails("EndDoc") ? FALSE : TRUE;
+}
+
+// Echoes: the result is the input size plus 100, the output gets the input bytes, and the driver
+// scribbles over its input to show the caller's buffer is not the one it was given.
+ULONG Escape(SURFOBJ* pso, ULONG code, ULONG cjIn, PVOID pvIn, ULONG cjOut, PVOID pvOut) {
+  std::string id = Id(pso, "Escape");
+  if (code >= static_cast<ULONG>(fakes::kEventEscapeBase) && code < static_cast<ULONG>(fakes::kEventEscapeBase) + 0x100) {
+    Log("Escape " + id + " event=" + std::to_string(code - fakes::kEventEscapeBase));
+    return 1;
+  }
+  Log("Escape " + id + " code=" + std::to_string(code) + " in=" + std::to_string(cjIn) + " out=" + std::to_string(cjOut));
+  if (pvOut != nullptr && pvIn != nullptr) std::memcpy(pvOut, pvIn, std::min(cjIn, cjOut));
+  if (pvIn != nullptr) std::memset(pvIn, 0xEE, cjIn);
+  return cjIn + 100;
+}
+
+DRVFN g_hooks[] = {
+    {INDEX_DrvEnablePDEV, reinterpret_cast<PFN>(&EnablePDEV)},
+    {INDEX_DrvCompletePDEV, reinterpret_cast<PFN>(&CompletePDEV)},
+    {INDEX_DrvDisablePDEV, reinterpret_cast<PFN>(&DisablePDEV)},
+    {INDEX_DrvEnableSurface, reinterpret_cast<PFN>(&EnableSurface)},
+    {INDEX_DrvDisableSurface, reinterpret_cast<PFN>(&DisableSurface)},
+    {INDEX_DrvResetPDEV, reinterpret_cast<PFN>(&ResetPDEV)},
+    {INDEX_DrvStartDoc, reinterpret_cast<PFN>(&StartDoc)},
+    {INDEX_DrvStartPage, reinterpret_cast<PFN>(&StartPage)},
+    {INDEX_DrvSendPage, reinterpret_cast<PFN>(&SendPage)},
+    {INDEX_DrvEndDoc, reinterpret_cast<PFN>(&EndDoc)},
+    {INDEX_DrvEscape, reinterpret_cast<PFN>(&Escape)},
+};
+
+}  // namespace
+
+extern "C" {
+
+__attribute__((visibility("default"))) BOOL DrvEnableDriver(ULONG version, ULONG cj, DRVENABLEDATA* ded) {
+  Log("EnableDriver " + std::to_string(version));
+  if (cj < sizeof(DRVENABLEDATA) || Fails("EnableDriver")) return FALSE;
+  ded->iDriverVersion = DDI_DRIVER_VERSION_NT5;
+  ded->c = static_cast<ULONG>(std::size(g_hooks));
+  ded->pdrvfn = g_hooks;
+  return TRUE;
+}
+
+__attribute__((visibility("default"))) void DrvDisableDriver() { Log("DisableDriver"); }
+
+__attribute__((visibility("default"))) fakes::DriverState* FakeDriverState() { return &g_state; }
+}
