@@ -1,6 +1,7 @@
 // A printer graphics library that prints nothing: its hooks record how the engine calls them, so
 // the GDI layer's mapping of application calls onto hooks can be checked line by line.
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <string>
@@ -172,6 +173,8 @@ extern "C" {
 
 __attribute__((visibility("default"))) BOOL DrvEnableDriver(ULONG version, ULONG cj, DRVENABLEDATA* ded) {
   Log("EnableDriver " + std::to_string(version));
+  // Runs of rt7700-print make the driver fail this way.
+  if (const char* fail = std::getenv("RT7700_FAKE_DRIVER_FAIL")) g_state.failing.insert(fail);
   if (cj < sizeof(DRVENABLEDATA) || Fails("EnableDriver")) return FALSE;
   ded->iDriverVersion = DDI_DRIVER_VERSION_NT5;
   ded->c = static_cast<ULONG>(std::size(g_hooks));

@@ -1,0 +1,132 @@
+// Settings by their CUPS names, through the stored devmode, into the render settings the rendering
+// library builds from it: what each setting does to the job must survive the driver's import.
+#include "../../tools/rt7700-print/job_settings.h"
+
+#include <gtest/gtest.h>
+
+#include "devmode/paper_tables.h"
+#include "devmode/render_devmode.h"
+#include "platform/test_hooks.h"
+
+namespace rt7700print {
+namespace {
+
+// The render settings a job with these settings prints with.
+devmode::RenderSettings Rendered(const std::vector<std::pair<std::string, std::string>>& options) {
+  JobSettings s;
+  for (const auto& [name, value] : options) {
+    auto error = ApplySetting(s, name, value, "test", name);
+    EXPECT_FALSE(error) << name << "=" << value << ": " << (error ? error->expected : "");
+  }
+  EXPECT_FALSE(CheckCombination(s));
+  devmode::StoredDevmode stored{};
+  BuildStoredDevmode(s, u"Taliro R7700 PCL5e", &stored);
+  devmode::RenderSettings r{}, scratch{};
+  EXPECT_EQ(devmode::Devmod2_InitDevMode(&r, u"Taliro R7700 PCL5e"), 1);
+  EXPECT_EQ(devmode::ImportStoredDevmode(&stored.pub, &scratch), 1);
+  EXPECT_EQ(devmode::Devmod2_MergeFieldsHigh(&r, &scratch.pub), 1);
+  return r;
+}
+
+TEST(JobSettings, DefaultsPrintOneUncollatedCopyOneSidedOnTheLocalePaper) {
+  platform::hooks::SetCountryCode(49);
+  auto r = Rendered({});
+  EXPECT_EQ(r.pub.dmCopies, 1);
+  EXPECT_EQ(r.pub.dmCollate, 0);
+  EXPECT_EQ(r.pub.dmPaperSize, 9);
+  EXPECT_EQ(r.priv.TwoSided, 0);
+  EXPECT_EQ(r.priv.PagesPerSheet, 1);
+  EXPECT_EQ(r.priv.LayoutMode, 4);
+  EXPECT_EQ(r.priv.ReverseOrder, 0);
+  EXPECT_EQ(r.priv.DensityLevel, 2);
+  EXPECT_EQ(r.priv.RenderModel, 1);
+  EXPECT_EQ(r.priv.ScaleMode, 0);
+  EXPECT_EQ(r.priv.TrayIndex, 0);
+}
+
+TEST(JobSettings, EachSettingReachesTheFieldTheDriverPrintsFrom) {
+  auto r = Rendered({{"copies", "3"}, {"collate", "true"}, {"output-order", "reverse"}, {"density", "dark"},
+                     {"print-quality", "1200"}, {"zoom", "150"}, {"rotate-180", "yes"}, {"media-source", "tray-3"},
+                     {"media-type", "labels"}, {"orientation-requested", "landscape"}});
+  EXPECT_EQ(r.pub.dmCopies, 3);
+  EXPECT_EQ(r.pub.dmCollate, 1);
+  EXPECT_EQ(r.priv.ReverseOrder, 1);
+  EXPECT_EQ(r.priv.DensityLevel, 4);
+  EXPECT_EQ(r.priv.RenderModel, 2);
+  EXPECT_EQ(r.priv.ScalePercent, 150);
+  EXPECT_EQ(r.priv.ScaleMode, 1);
+  EXPECT_EQ(r.priv.Rotate180, 1);
+  EXPECT_EQ(r.priv.TrayIndex, 3);
+  EXPECT_EQ(r.pub.dmMediaType, 263u);
+  EXPECT_EQ(r.pub.dmOrientation, DMORIENT_LANDSCAPE);
+
+  r = Rendered({{"sides", "two-sided-short-edge"}, {"media", "legal"}});
+  EXPECT_EQ(r.pub.dmPaperSize, DMPAPER_LEGAL);
+  EXPECT_EQ(r.priv.TwoSided, 1);
+  EXPECT_EQ(r.priv.FlipShortEdge, 1);
+  r = Rendered({{"sides", "two-sided-long-edge"}});
+  EXPECT_EQ(r.priv.TwoSided, 1);
+  EXPECT_EQ(r.priv.FlipShortEdge, 0);
+
+  r = Rendered({{"media", "iso_a5_148x210mm"}, {"feed-orientation", "long-edge-first"}, {"density", "light"}});
+  EXPECT_EQ(r.pub.dmPaperSize, DMPAPER_A5);
+  EXPECT_EQ(r.priv.feedShortEdge, 0);
+  EXPECT_EQ(r.priv.DensityLevel, 0);
+  r = Rendered({{"media", "com10"}, {"media-source", "auto"}});
+  EXPECT_EQ(r.priv.TrayIndex, 1);  // envelopes are fed by hand
+  EXPECT_EQ(Rendered({{"poster", "true"}}).priv.LayoutMode, 0);
+  EXPECT_EQ(Rendered({{"print-quality", "normal"}}).priv.RenderModel, 1);
+}
+
+TEST(JobSettings, EveryLayoutAndNumberUpGivesTheDriverThatCellOrder) {
+  // Two pages share one row, so lrtb and tblr both fill it from the left.
+  const struct {
+    const char* numberUp;
+    const char* layout;
+    int order;
+  } cases[] = {{"2", "lrtb", 1}, {"2", "tblr", 1}, {"2", "rltb", 2}, {"2", "tbrl", 3}, {"4", "lrtb", 0},
+               {"4", "tblr", 1},  {"4", "rltb", 2},  {"4", "tbrl", 3},  {"6", "tbrl", 3},  {"9", "lrtb", 0},
+               {"8", "tblr", 1},  {"16", "rltb", 2}};
+  for (const auto& c : cases) {
+    auto r = Rendered({{"number-up", c.numberUp}, {"number-up-layout", c.layout}, {"page-border", "single"}});
+    EXPECT_EQ(r.priv.PagesPerSheet, std::stoi(c.numberUp)) << c.numberUp << " " << c.layout;
+    EXPECT_EQ(r.priv.NupOrder, c.order) << c.numberUp << " " << c.layout;
+    EXPECT_EQ(r.priv.NupBorder, 1);
+  }
+}
+
+TEST(JobSettings, EveryPaperByNameIsOneTheDriverKeeps) {
+  for (const auto& paper : devmode::Papers()) {
+    std::string name = paper.pjlName;
+    for (char& c : name) c = c == ' ' ? '-' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    EXPECT_EQ(Rendered({{"media", name}}).pub.dmPaperSize, paper.paperNumber) << name;
+  }
+}
+
+TEST(JobSettings, ValuesThePrinterCannotPrintAreRefused) {
+  JobSettings s;
+  for (auto [name, value] : std::vector<std::pair<std::string, std::string>>{
+           {"copies", "1000"}, {"copies", "-1"}, {"copies", ""}, {"collate", "maybe"}, {"number-up", "3"},
+           {"number-up-layout", "btlr"}, {"page-border", "double"}, {"zoom", "401"}, {"media", "a3"},
+           {"print-quality", "300"}, {"orientation-requested", "5"}, {"density", "3"}, {"media-source", "tray-9"}}) {
+    auto error = ApplySetting(s, name, value, "job.json", "settings." + name);
+    ASSERT_TRUE(error) << name << "=" << value;
+    EXPECT_EQ(error->where, "job.json");
+    EXPECT_EQ(error->field, "settings." + name);
+  }
+  EXPECT_EQ(s.copies, 1);  // a refused value changes nothing
+}
+
+TEST(JobSettings, SheetsCountCopiesSidesAndPagesPerSheet) {
+  JobSettings s;
+  EXPECT_EQ(SheetCount(s, 0), 0);
+  s.copies = 3;
+  EXPECT_EQ(SheetCount(s, 2), 6);
+  s.duplex = DMDUP_VERTICAL;
+  EXPECT_EQ(SheetCount(s, 3), 6);  // each copy starts on a fresh sheet
+  s.numberUp = 4;
+  EXPECT_EQ(SheetCount(s, 9), 6);
+}
+
+}  // namespace
+}  // namespace rt7700print

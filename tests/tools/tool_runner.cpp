@@ -1,0 +1,105 @@
+#include "tool_runner.h"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+extern char** environ;
+
+namespace tooltest {
+
+pid_t Start(const std::vector<std::string>& args, const Env& env, const std::string& dir) {
+  std::vector<std::string> environment;
+  for (char** e = environ; *e != nullptr; ++e) {
+    if (std::strncmp(*e, "RT7700_", 7) != 0) environment.emplace_back(*e);
+  }
+  for (const auto& [k, v] : env) environment.push_back(k + "=" + v);
+  std::vector<char*> argv, envp;
+  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  for (const auto& e : environment) envp.push_back(const_cast<char*>(e.c_str()));
+  envp.push_back(nullptr);
+  std::string out = dir + "/.stdout", err = dir + "/.stderr";
+  pid_t pid = fork();
+  if (pid == 0) {
+    int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(o, 1);
+    dup2(e, 2);
+    close(o);
+    close(e);
+    execve(argv[0], argv.data(), envp.data());
+    _exit(127);
+  }
+  return pid;
+}
+
+Result Wait(pid_t pid, const std::string& dir) {
+  Result r;
+  int status = 0;
+  if (pid > 0 && waitpid(pid, &status, 0) == pid)
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  r.out = ReadFile(dir + "/.stdout");
+  r.err = ReadFile(dir + "/.stderr");
+  unlink((dir + "/.stdout").c_str());
+  unlink((dir + "/.stderr").c_str());
+  return r;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::vector<std::string> Decode(const std::string& s) {
+  std::vector<std::string> lines;
+  std::string text;
+  auto flushText = [&] {
+    if (!text.empty()) lines.push_back(text);
+    text.clear();
+  };
+  for (size_t i = 0; i < s.size();) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    if (c == 0x1B) {
+      flushText();
+      // ESC, then parameter characters, ending with an upper-case letter or '@' (PCL's rule).
+      size_t j = i + 1;
+      while (j < s.size() && !(s[j] >= '@' && s[j] <= 'Z') && j - i < 40) ++j;
+      lines.push_back("ESC " + s.substr(i + 1, j < s.size() ? j - i : j - i - 1));
+      i = j + 1;
+    } else if (c == '\f') {
+      flushText();
+      lines.push_back("FF");
+      ++i;
+    } else if (c == '\n') {
+      text += "\\n";
+      flushText();
+      ++i;
+    } else if (c == ';') {
+      text += ';';
+      flushText();
+      ++i;
+    } else if (c == '\r') {
+      text += "\\r";
+      ++i;
+    } else if (c < 0x20 || c >= 0x7F) {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\x%02X", c);
+      text += hex;
+      ++i;
+    } else {
+      text += static_cast<char>(c);
+      ++i;
+    }
+  }
+  flushText();
+  return lines;
+}
+
+}  // namespace tooltest

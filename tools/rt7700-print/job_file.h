@@ -1,0 +1,28 @@
+// A job file: the document name, the printer settings and the pages of a job, in JSON.
+//
+//   { "document": "Quarterly report",
+//     "settings": { "copies": 3, "collate": true, "sides": "two-sided-long-edge" },
+//     "pages": 2 }
+//
+// "pages" is a count or a list of page objects (empty for now: pages carry no content yet).
+#pragma once
+
+#include <optional>
+#include <string>
+#include <variant>
+
+#include "job_settings.h"
+
+namespace rt7700print {
+
+struct JobFile {
+  std::optional<std::string> document;
+  long long pages = 0;
+};
+
+constexpr long long kMaxPages = 1000000;
+
+// Reads `path` and applies its settings to `settings`. Every problem names the file and the field.
+std::variant<JobFile, InputError> ReadJobFile(const std::string& path, JobSettings& settings);
+
+}  // namespace rt7700print

@@ -1,0 +1,66 @@
+// The print settings of a job under their IPP/CUPS names, and the stored devmode they become.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "devmode/stored_devmode.h"
+
+namespace rt7700print {
+
+// Where a setting came from, for messages: "job.json: settings.copies" or "-o copies=0".
+struct Origin {
+  std::string text;
+};
+
+// Bad input: what, where, and what was expected.
+struct InputError {
+  std::string where;     // the file or "command line"
+  std::string field;     // the field or option as the user wrote it
+  std::string expected;  // what would have been accepted
+};
+
+struct JobSettings {
+  int copies = 1;
+  bool collate = false;
+  SHORT duplex = DMDUP_SIMPLEX;
+  bool reverse = false;
+  int numberUp = 1;
+  std::optional<int> layout;  // NupOrder: 0 lrtb, 1 tblr, 2 rltb, 3 tbrl
+  bool border = false;
+  SHORT orientation = DMORIENT_PORTRAIT;
+  std::optional<SHORT> paper;  // the locale's default paper when unset
+  SHORT source = DMBIN_AUTO;
+  DWORD mediaType = DMMEDIA_STANDARD;
+  SHORT quality = 600;
+  int zoom = 100;
+  bool rotate180 = false;
+  int density = 1;  // Thickness 0..2
+  bool poster = false;
+  bool longEdgeFirst = false;  // FeedOrient 2
+
+  // Where each setting was last given, for messages about settings that do not go together.
+  std::map<std::string, InputError> origins;
+};
+
+// One setting by its name and value; `where` and `field` name it in a message. Returns the error
+// when the name is unknown or the value is not one the printer can print.
+std::optional<InputError> ApplySetting(JobSettings& settings, const std::string& name, const std::string& value,
+                                       const std::string& where, const std::string& field);
+
+// Settings that cannot be printed together (checked once all of them are known).
+std::optional<InputError> CheckCombination(const JobSettings& settings);
+
+// The devmode the interface library would store for these settings.
+void BuildStoredDevmode(const JobSettings& settings, const std::u16string& deviceName,
+                        devmode::StoredDevmode* out);
+
+// The sheets of paper a job of `pages` pages takes with these settings.
+long long SheetCount(const JobSettings& settings, long long pages);
+
+// The setting names and their values, for --help.
+std::string SettingsHelp();
+
+}  // namespace rt7700print
