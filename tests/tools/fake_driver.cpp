@@ -8,6 +8,7 @@
 
 #include "fake_driver.h"
 #include "platform/utf16.h"
+#include "win/libloader.h"
 #include "win/spooler.h"
 #include "win/wingdi.h"
 #include "win/winddi.h"
@@ -118,9 +119,18 @@ BOOL ResetPDEV(DHPDEV oldPdev, DHPDEV newPdev) {
   return Fails("ResetPDEV") ? FALSE : TRUE;
 }
 
+// The printing application's program, as a driver finds it.
+std::string Program() {
+  WCHAR path[MAX_PATH];
+  DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::string full = platform::Utf16ToUtf8(std::u16string_view(path, n));
+  return full.substr(full.find_last_of("/\\") + 1);
+}
+
 BOOL StartDoc(SURFOBJ* pso, LPWSTR docName, DWORD jobId) {
   Log("StartDoc " + Id(pso, "StartDoc") + " doc=" + (docName != nullptr ? platform::Utf16ToUtf8(docName) : "(none)") +
       " job=" + std::to_string(jobId));
+  if (g_state.logProgram) Log("Program " + Program());
   return Fails("StartDoc") ? FALSE : TRUE;
 }
 

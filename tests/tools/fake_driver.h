@@ -13,6 +13,7 @@ struct DriverState {
   std::vector<std::string> calls;
   std::set<std::string> failing;  // hook names ("StartPage") that return failure
   std::vector<std::string> surfaceErrors;  // a hook got a SURFOBJ that does not match its PDEV
+  bool logProgram = false;  // DrvStartDoc also logs the printing program's file name
 };
 
 struct InterfaceState {

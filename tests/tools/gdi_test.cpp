@@ -15,6 +15,7 @@
 #include "platform/test_hooks.h"
 #include "support/temp_dir.h"
 #include "win/error.h"
+#include "win/libloader.h"
 #include "win/winddi.h"
 #include "win/wingdi.h"
 
@@ -74,6 +75,7 @@ class GdiTest : public testing::Test {
     driver().calls.clear();
     driver().failing.clear();
     driver().surfaceErrors.clear();
+    driver().logProgram = false;
     ui().events.clear();
     ui().refused.clear();
     platform::hooks::SetPlatformRoot(dir.str());
@@ -298,6 +300,30 @@ TEST_F(GdiTest, TheJobCarriesWhatTheDriverWrites) {
   EXPECT_TRUE(DeleteDC(hdc));
   auto bytes = platform::hooks::TakeMemoryPrinterBytes(kPrinter);
   EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "StartDoc\nStartPage\nSendPage\nEndDoc\n");
+}
+
+TEST_F(GdiTest, TheDriverSeesTheProgramTheProcessRunsOrTheOneATestNames) {
+  driver().logProgram = true;
+  HDC hdc = Open();
+  ASSERT_GT(StartDocW(hdc, nullptr), 0);
+  ASSERT_EQ(AbortDoc(hdc), 1);
+  platform::hooks::SetExecutableName("C:\\Program Files\\Taliro\\rt7700PCL5eWM.EXE");
+  ASSERT_GT(StartDocW(hdc, nullptr), 0);
+  EXPECT_TRUE(DeleteDC(hdc));
+  Calls programs;
+  for (const auto& line : Take()) {
+    if (line.rfind("Program ", 0) == 0) programs.push_back(line);
+  }
+  EXPECT_EQ(programs, (Calls{"Program gdi_tests", "Program rt7700PCL5eWM.EXE"}));
+
+  WCHAR small[5];
+  SetLastError(kSentinel);
+  EXPECT_EQ(GetModuleFileNameW(nullptr, small, 5), 5u);
+  EXPECT_EQ(std::u16string(small), u"C:\\P");
+  EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+  SetLastError(kSentinel);
+  EXPECT_EQ(GetModuleFileNameW(reinterpret_cast<HMODULE>(&small), small, 5), 0u);
+  EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
 }
 
 TEST_F(GdiTest, DrvStartDocRefusingAbandonsTheJob) {
