@@ -3,7 +3,8 @@
 //
 // Golden streams are tests/data/print/<case>.prn beside <case>.json (the examples are linked
 // there); <case>.args, when present, holds extra arguments, one per line, and "env NAME=VALUE"
-// lines. They are rewritten only by `cmake --build ... --target regen-golden`.
+// lines. They are rewritten only by `cmake --build ... --target regen-golden`
+// (RT7700_REGEN_GOLDEN=1).
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -14,6 +15,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -27,9 +29,10 @@ using tooltest::Env;
 using tooltest::ReadFile;
 
 
-bool g_regenerate = false;
-
 namespace {
+
+// Set only by the regen-golden target.
+const bool g_regenerate = std::getenv("RT7700_REGEN_GOLDEN") != nullptr;
 
 const std::string kTool = TOOL_PATH;
 const std::string kRenderLibrary = RENDER_LIBRARY_PATH;
@@ -324,11 +327,3 @@ TEST_F(PrintToolTest, GoldenStreamsOfTheExampleJobs) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  testing::InitGoogleTest(&argc, argv);
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--regen-golden") == 0) g_regenerate = true;
-  }
-  return RUN_ALL_TESTS();
-}
