@@ -10,8 +10,8 @@ namespace platform::hooks {
 
 // The next `succeeding` GlobalAlloc calls succeed, every later one fails.
 PLATFORM_API void FailGlobalAllocAfter(int succeeding);
-// Every WriteFile fails once `bytes` bytes have been written through WriteFile in all (a call
-// that would cross it writes only up to it and reports the short count).
+// WriteFile fails once `bytes` more bytes have been written through it, counted from this call
+// (a call that would cross the limit writes only up to it and fails with the short count).
 PLATFORM_API void FailFileWritesAt(uint64_t bytes);
 // Every EngCreatePalette fails.
 PLATFORM_API void FailPaletteCreation(bool on);
