@@ -87,12 +87,6 @@ void BlankBackSide(Pdev& pdev) {
   (void)FlushOutput(pdev);
 }
 
-int32_t ReverseIndex(const Pdev& pdev, int32_t sheet) {
-  if (pdev.settings.priv.LayoutMode != devmode::kLayoutPoster) return sheet;
-  // Poster tiles go out in groups of four, each group in reverse once more.
-  return (sheet & ~3) + (4 - (sheet + 1) % 4) % 4;
-}
-
 void Replay(Pdev& pdev) {
   DocumentState& doc = pdev.doc;
   const DEVMODEW& dm = pdev.settings.pub;
@@ -118,10 +112,13 @@ void Replay(Pdev& pdev) {
       if (doc.lastPaperSent >= 0) WritePaperSize(pdev, doc.lastPaperSent);
       WriteMargins(pdev);
       (void)FlushOutput(pdev);
-      for (int32_t s = last; s >= 0; --s) {
-        int32_t i = ReverseIndex(pdev, s);
-        if (i > last) continue;  // a poster group that is not full
-        if (!ReplaySpoolRange(pdev, doc.pageRecords[i].offset, doc.pageRecords[i].length)) break;
+      // Poster tiles go out in groups of four: the groups last first, the tiles of a group in
+      // their own order. A last group that is not full is played as far as it goes.
+      const int32_t group = p.LayoutMode == devmode::kLayoutPoster ? 4 : 1;
+      bool ok = true;
+      for (int32_t first = last / group * group; first >= 0 && ok; first -= group) {
+        for (int32_t i = first; i < first + group && i <= last && ok; ++i)
+          ok = ReplaySpoolRange(pdev, doc.pageRecords[i].offset, doc.pageRecords[i].length) != 0;
       }
     } else {
       for (int32_t s = 0; s <= last; ++s) {
