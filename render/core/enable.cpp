@@ -232,7 +232,6 @@ BOOL DrvResetPDEV(DHPDEV dhpdevOld, DHPDEV dhpdevNew) {
     now->downloads[i] = old->downloads[i];
     old->downloads[i] = nullptr;
   }
-  now->caches.CurrentLanguage = old->caches.CurrentLanguage;
 
   if (now->settings.priv.PagesPerSheet <= 1) ResetPageTransform(*now);
   now->leadingSignature = now->trailingSignature = kPdevSignature;

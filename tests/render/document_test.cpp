@@ -281,3 +281,39 @@ TEST_F(Document, NupSheetsCarryTheirPagesInCells) {
 
 }  // namespace
 }  // namespace rendertest
+
+namespace rendertest {
+namespace {
+
+TEST_F(Document, DocumentCarriesOverAResetBetweenPages) {
+  stored_.pub.dmCopies = 2;
+  stored_.pub.dmCollate = 1;
+  ASSERT_NE(Open(), nullptr);
+  ASSERT_TRUE(StartDoc());
+  Page(1);
+  Page(2);
+  render::Pdev* old = pdev_;
+  const std::string firstCopy = Printed();
+
+  render::Pdev* now = Enable();  // the engine makes the new device, then hands the document over
+  ASSERT_NE(now, nullptr);
+  ASSERT_TRUE(Hook<PFN_DrvResetPDEV>(INDEX_DrvResetPDEV)(reinterpret_cast<DHPDEV>(old), reinterpret_cast<DHPDEV>(now)));
+  Disable(old);
+  pdev_ = now;
+  so_ = Surface(now);
+  now->settings.priv.DensityLevel = 2;
+  ASSERT_TRUE(StartDoc());  // sees the started document and changes nothing
+  Page(3);
+  ASSERT_TRUE(EndDoc());
+  const std::string out = Printed();
+  // sheet 3 continues the job; the new page transform sends the tray again, the paper is known
+  const std::string third = Pcl("\\e%1A\\e&l1X\\f") +
+                            PclF("\\e&l0O\\e&l%dH\\e&n6WdPLAIN", devmode::PclPaperSource(now->settings.priv.TrayIndex)) +
+                            Frame() + Hpgl() + Marker(3) + End(1);
+  const std::string spooled = firstCopy.substr(Header(1).size()) + third;
+  EXPECT_STREAM(third + spooled + Trailer(), out);
+  EXPECT_TRUE(SpoolFiles().empty());
+}
+
+}  // namespace
+}  // namespace rendertest
