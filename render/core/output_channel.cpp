@@ -130,7 +130,7 @@ int WriteBytes(Pdev& pdev, const void* bytes, uint32_t length) {
 }
 
 int WriteCommand(Pdev& pdev, const char* format, ...) {
-  char scratch[kCommandBufferSize] = {};
+  char scratch[kCommandBufferSize];  // the formatter terminates what it writes
   va_list ap;
   va_start(ap, format);
   int n = wvsprintfA(scratch, format, ap);
@@ -225,7 +225,7 @@ int FormatCommandString(char* destination, size_t capacity, const char* format, 
 }
 
 int WriteCommandFixedArgs(Pdev& pdev, const char* format, const FormatArg* args, size_t count) {
-  char scratch[kCommandBufferSize] = {};
+  char scratch[kCommandBufferSize];  // the formatter terminates what it writes
   int n = FormatCommandString(scratch, sizeof scratch, format, args, count);
   if (n <= 0) return 1;
   return WriteBytes(pdev, scratch, static_cast<uint32_t>(n));

@@ -43,14 +43,14 @@ struct Spec {
   enum { kDefault, kShort, kLong, kLong64 } size = kDefault;
 };
 
-std::string Digits(uint64_t v, unsigned base, bool upper) {
+// Digits of v written backwards from the end of `buf`; returns where they start.
+char* Digits(uint64_t v, unsigned base, bool upper, char* end) {
   const char* digits = upper ? "0123456789ABCDEF" : "0123456789abcdef";
-  std::string s;
   do {
-    s.insert(s.begin(), digits[v % base]);
+    *--end = digits[v % base];
     v /= base;
   } while (v != 0);
-  return s;
+  return end;
 }
 
 void Padded(Out& out, const Spec& spec, std::string_view prefix, std::string_view body, bool numeric) {
@@ -139,12 +139,21 @@ extern "C" int wvsprintfA(LPSTR dst, LPCSTR format, va_list args) {
           }
         }
         unsigned base = (type == 'x' || type == 'X') ? 16 : 10;
-        std::string body = Digits(magnitude, base, type == 'X');
-        if (spec.hasPrecision && body.size() < spec.precision) body.insert(0, spec.precision - body.size(), '0');
-        std::string prefix;
-        if (negative) prefix = "-";
-        if (spec.alternate && base == 16) prefix += type == 'X' ? "0X" : "0x";
-        Padded(out, spec, prefix, body, !spec.hasPrecision);
+        // Room for 64-bit digits and a precision of up to the whole output.
+        char digits[kLimit + 24];
+        char* const end = digits + sizeof digits;
+        char* begin = Digits(magnitude, base, type == 'X', end);
+        const size_t precision = spec.precision < kLimit ? spec.precision : kLimit;
+        while (spec.hasPrecision && static_cast<size_t>(end - begin) < precision) *--begin = '0';
+        char prefix[3] = {};
+        size_t p = 0;
+        if (negative) prefix[p++] = '-';
+        if (spec.alternate && base == 16) {
+          prefix[p++] = '0';
+          prefix[p++] = type == 'X' ? 'X' : 'x';
+        }
+        Padded(out, spec, std::string_view(prefix, p), std::string_view(begin, static_cast<size_t>(end - begin)),
+               !spec.hasPrecision);
         break;
       }
       case 'c':
@@ -159,15 +168,17 @@ extern "C" int wvsprintfA(LPSTR dst, LPCSTR format, va_list args) {
       case 's':
       case 'S': {
         bool wide = (type == 'S' && spec.size != Spec::kShort) || (type == 's' && spec.size == Spec::kLong);
-        std::string body;
+        std::string converted;
+        std::string_view body;
         if (wide) {
           const WCHAR* w = va_arg(ap, const WCHAR*);
-          body = w != nullptr ? platform::Utf16ToAnsi(platform::WideField(w, SIZE_MAX / 4)) : "(null)";
+          converted = w != nullptr ? platform::Utf16ToAnsi(platform::WideField(w, SIZE_MAX / 4)) : "(null)";
+          body = converted;
         } else {
           const char* s = va_arg(ap, const char*);
-          body = s != nullptr ? s : "(null)";
+          body = s != nullptr ? std::string_view(s) : std::string_view("(null)");
         }
-        if (spec.hasPrecision && body.size() > spec.precision) body.resize(spec.precision);
+        if (spec.hasPrecision && body.size() > spec.precision) body = body.substr(0, spec.precision);
         Padded(out, spec, {}, body, false);
         break;
       }
