@@ -317,3 +317,29 @@ TEST_F(Document, DocumentCarriesOverAResetBetweenPages) {
 
 }  // namespace
 }  // namespace rendertest
+
+namespace rendertest {
+namespace {
+
+TEST_F(Document, AbortedOrAbandonedDocumentsLeaveNoSpoolCopy) {
+  stored_.pub.dmCopies = 2;
+  stored_.pub.dmCollate = 1;
+  ASSERT_NE(Open(), nullptr);
+  ASSERT_TRUE(StartDoc());
+  Page(1);
+  ASSERT_EQ(SpoolFiles().size(), 1u);
+  EXPECT_TRUE(EndDoc(ED_ABORTDOC));  // the spooler job is ended first; nothing more gets through
+  EXPECT_EQ(pdev_->doc.OutputFlags, 0u);
+  EXPECT_TRUE(SpoolFiles().empty());
+
+  DOC_INFO_1W doc{const_cast<LPWSTR>(u"again"), nullptr, nullptr};
+  ASSERT_NE(StartDocPrinterW(printer_, 1, reinterpret_cast<LPBYTE>(&doc)), 0u);
+  ASSERT_TRUE(StartDoc());
+  Page(1);
+  ASSERT_EQ(SpoolFiles().size(), 1u);
+  Disable(pdev_);  // the engine gives up on the device in the middle of the document
+  EXPECT_TRUE(SpoolFiles().empty());
+}
+
+}  // namespace
+}  // namespace rendertest
