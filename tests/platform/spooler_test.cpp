@@ -351,3 +351,23 @@ TEST_F(Spooler, TcpPrinterReceivesTheJob) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SpoolerReset, MemoryPrinterBytesDoNotOutliveATest) {
+  testsupport::TempDir root;
+  platform::hooks::SetPlatformRoot(root.str());
+  ASSERT_TRUE(platform::spooler::AddPrinter({u"Left", u"d", "", "", u"", "MEMORY:", {}}));
+  HANDLE h = nullptr;
+  ASSERT_TRUE(OpenPrinterW(u"Left", &h, nullptr));
+  DOC_INFO_1W doc{const_cast<LPWSTR>(u"x"), nullptr, nullptr};
+  StartDocPrinterW(h, 1, reinterpret_cast<LPBYTE>(&doc));
+  DWORD n = 0;
+  WritePrinter(h, "left over", 9, &n);
+  EndDocPrinter(h);
+  ClosePrinter(h);
+  platform::hooks::ResetAll();  // also drops the root hook before the modules reset
+  EXPECT_TRUE(platform::hooks::TakeMemoryPrinterBytes(u"Left").empty());
+}
+
+}  // namespace

@@ -1,6 +1,8 @@
 // The platform's string calls used by the driver: wide lengths and copies, code-page conversion.
 #pragma once
 
+#include <cstdarg>
+
 #include "win/base.h"
 
 constexpr UINT CP_ACP = 0;
@@ -20,4 +22,10 @@ PLATFORM_API int WINAPI WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR 
                                             LPBOOL usedDefaultChar);
 PLATFORM_API int WINAPI MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR multi, int cbMultiByte,
                                             LPWSTR wide, int cchWideChar);
+// Formats like wsprintf: flags "-", "#", "0", a width, a precision, the size prefixes h, l and I64,
+// and the conversions c, C, d, i, u, x, X, s, S; anything else after "%" is written as it stands.
+// The output holds at most 1024 characters including the NUL, so `out` needs 1024 characters.
+// Returns the characters stored, without the NUL.
+PLATFORM_API int WINAPI wvsprintfA(LPSTR out, LPCSTR format, va_list args);
+PLATFORM_API int wsprintfA(LPSTR out, LPCSTR format, ...);
 }

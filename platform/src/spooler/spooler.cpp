@@ -83,10 +83,6 @@ bool CheckBuffer(DWORD needed, DWORD cbBuf, LPBYTE buf, LPDWORD pcbNeeded) {
     g_writeHooks.clear();
     g_cancelAll.store(false);
   });
-  hooks::OnReset([] {
-    // Tests read memory printers only through TakeMemoryPrinterBytes; drop what a test left.
-    for (const auto& p : ListPrinters()) hooks::TakeMemoryPrinterBytes(p.name);
-  });
   return true;
 }();
 

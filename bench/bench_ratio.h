@@ -1,0 +1,40 @@
+// Console reporter that ends with each benchmark's time as a ratio to a baseline of the same run.
+#pragma once
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+
+namespace benchsupport {
+
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  explicit RatioReporter(std::string baseline) : baseline_(std::move(baseline)) {}
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& r : runs) times_[r.benchmark_name()] = r.GetAdjustedRealTime();
+    ConsoleReporter::ReportRuns(runs);
+  }
+  void Finalize() override {
+    ConsoleReporter::Finalize();
+    auto base = times_.find(baseline_);
+    if (base == times_.end() || base->second <= 0) return;
+    std::printf("\nratio of time to %s (same bytes, same run):\n", baseline_.c_str());
+    for (const auto& [name, t] : times_) std::printf("  %-40s %8.2f\n", name.c_str(), t / base->second);
+  }
+
+ private:
+  std::string baseline_;
+  std::map<std::string, double> times_;
+};
+
+inline int Run(int argc, char** argv, const char* baseline) {
+  benchmark::Initialize(&argc, argv);
+  RatioReporter reporter(baseline);
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  return 0;
+}
+
+}  // namespace benchsupport

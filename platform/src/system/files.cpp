@@ -1,0 +1,178 @@
+// File calls over POSIX descriptors. A HANDLE is a live FileObject; unknown handles are refused.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <mutex>
+#include <set>
+#include <string>
+
+#include "platform/utf16.h"
+#include "system_hooks_state.h"
+#include "win/error.h"
+#include "win/fileapi.h"
+
+namespace {
+
+struct FileObject {
+  int fd;
+};
+
+std::mutex g_lock;
+std::set<FileObject*> g_files;
+
+FileObject* Lookup(HANDLE h) {
+  std::lock_guard g(g_lock);
+  auto* f = static_cast<FileObject*>(h);
+  return g_files.count(f) ? f : nullptr;
+}
+
+DWORD ErrorFromErrno(int e) {
+  switch (e) {
+    case ENOENT: return ERROR_FILE_NOT_FOUND;
+    case ENOTDIR: return ERROR_PATH_NOT_FOUND;
+    case EACCES:
+    case EPERM:
+    case EISDIR: return ERROR_ACCESS_DENIED;
+    case EEXIST: return ERROR_FILE_EXISTS;
+    case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
+    default: return ERROR_INVALID_PARAMETER;
+  }
+}
+
+std::string PathOf(LPCWSTR name) { return platform::Utf16ToUtf8(platform::WideField(name, 32768)); }
+
+}  // namespace
+
+extern "C" HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD, SECURITY_ATTRIBUTES*, DWORD disposition, DWORD,
+                              HANDLE) {
+  if (fileName == nullptr || fileName[0] == 0) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return INVALID_HANDLE_VALUE;
+  }
+  int flags = O_CLOEXEC;
+  bool read = access & GENERIC_READ, write = access & GENERIC_WRITE;
+  flags |= read && write ? O_RDWR : (write ? O_WRONLY : O_RDONLY);
+  switch (disposition) {
+    case CREATE_NEW: flags |= O_CREAT | O_EXCL; break;
+    case CREATE_ALWAYS: flags |= O_CREAT | O_TRUNC; break;
+    case OPEN_EXISTING: break;
+    case OPEN_ALWAYS: flags |= O_CREAT; break;
+    case TRUNCATE_EXISTING: flags |= O_TRUNC; break;
+    default: SetLastError(ERROR_INVALID_PARAMETER); return INVALID_HANDLE_VALUE;
+  }
+  std::string path = PathOf(fileName);
+  struct stat st{};
+  bool existed = ::stat(path.c_str(), &st) == 0;
+  int fd = ::open(path.c_str(), flags, 0644);
+  if (fd < 0) {
+    SetLastError(ErrorFromErrno(errno));
+    return INVALID_HANDLE_VALUE;
+  }
+  auto* f = new FileObject{fd};
+  {
+    std::lock_guard g(g_lock);
+    g_files.insert(f);
+  }
+  // As on the real platform, opening an existing file with OPEN_ALWAYS / CREATE_ALWAYS says so.
+  SetLastError((existed && (disposition == OPEN_ALWAYS || disposition == CREATE_ALWAYS)) ? ERROR_ALREADY_EXISTS
+                                                                                          : ERROR_SUCCESS);
+  return f;
+}
+
+extern "C" BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, OVERLAPPED*) {
+  if (read != nullptr) *read = 0;
+  FileObject* f = Lookup(file);
+  if (f == nullptr || (buffer == nullptr && toRead != 0)) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  size_t done = 0;
+  while (done < toRead) {
+    ssize_t n = ::read(f->fd, static_cast<char*>(buffer) + done, toRead - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      SetLastError(ERROR_READ_FAULT);
+      return FALSE;
+    }
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  if (read != nullptr) *read = static_cast<DWORD>(done);
+  return TRUE;
+}
+
+extern "C" BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written, OVERLAPPED*) {
+  if (written != nullptr) *written = 0;
+  FileObject* f = Lookup(file);
+  if (f == nullptr || (buffer == nullptr && toWrite != 0)) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  auto allowed = static_cast<size_t>(platform::hooks::AllowFileWrite(toWrite));
+  size_t done = 0;
+  while (done < allowed) {
+    ssize_t n = ::write(f->fd, static_cast<const char*>(buffer) + done, allowed - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  if (written != nullptr) *written = static_cast<DWORD>(done);
+  if (done < toWrite) {
+    SetLastError(ERROR_WRITE_FAULT);
+    return FALSE;
+  }
+  return TRUE;
+}
+
+extern "C" DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD method) {
+  FileObject* f = Lookup(file);
+  if (f == nullptr) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return INVALID_SET_FILE_POINTER;
+  }
+  int64_t offset = distance;
+  if (distanceHigh != nullptr) offset = (static_cast<int64_t>(*distanceHigh) << 32) | static_cast<uint32_t>(distance);
+  int whence = method == FILE_BEGIN ? SEEK_SET : method == FILE_CURRENT ? SEEK_CUR : method == FILE_END ? SEEK_END : -1;
+  if (whence < 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return INVALID_SET_FILE_POINTER;
+  }
+  off_t r = ::lseek(f->fd, offset, whence);
+  if (r < 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return INVALID_SET_FILE_POINTER;
+  }
+  if (distanceHigh != nullptr) *distanceHigh = static_cast<LONG>(static_cast<int64_t>(r) >> 32);
+  SetLastError(ERROR_SUCCESS);
+  return static_cast<DWORD>(r);
+}
+
+extern "C" BOOL CloseHandle(HANDLE object) {
+  FileObject* f = nullptr;
+  {
+    std::lock_guard g(g_lock);
+    auto* candidate = static_cast<FileObject*>(object);
+    if (g_files.erase(candidate) == 1) f = candidate;
+  }
+  if (f == nullptr) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  ::close(f->fd);
+  delete f;
+  return TRUE;
+}
+
+extern "C" BOOL DeleteFileW(LPCWSTR fileName) {
+  if (fileName == nullptr || fileName[0] == 0) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return FALSE;
+  }
+  if (::unlink(PathOf(fileName).c_str()) != 0) {
+    SetLastError(ErrorFromErrno(errno));
+    return FALSE;
+  }
+  return TRUE;
+}

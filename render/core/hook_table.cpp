@@ -1,0 +1,130 @@
+// The exports and the hook table. Hooks whose modules are not in this build refuse cleanly.
+#include <cstring>
+
+#include "devmode/trace.h"
+#include "hooks.h"
+#include "pdev.h"
+#include "win/error.h"
+
+namespace render {
+namespace {
+
+constexpr ULONG kHookCount = 25;
+
+// Drawing and font hooks of modules this build does not contain: fail and say why, so the
+// engine reports the failure instead of drawing nothing silently.
+void Refuse(const char* hook) { devmode::DebugTrace("%s: not available in this build of the driver\n", hook); }
+
+BOOL DrvRealizeBrush(BRUSHOBJ*, SURFOBJ*, SURFOBJ*, SURFOBJ*, XLATEOBJ*, ULONG) {
+  Refuse("DrvRealizeBrush");
+  return FALSE;
+}
+BOOL DrvBitBlt(SURFOBJ*, SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, RECTL*, POINTL*, POINTL*, BRUSHOBJ*, POINTL*, ROP4) {
+  Refuse("DrvBitBlt");
+  return FALSE;
+}
+BOOL DrvCopyBits(SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, RECTL*, POINTL*) {
+  Refuse("DrvCopyBits");
+  return FALSE;
+}
+BOOL DrvStretchBlt(SURFOBJ*, SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, COLORADJUSTMENT*, POINTL*, RECTL*, RECTL*,
+                   POINTL*, ULONG) {
+  Refuse("DrvStretchBlt");
+  return FALSE;
+}
+BOOL DrvGradientFill(SURFOBJ*, CLIPOBJ*, XLATEOBJ*, TRIVERTEX*, ULONG, PVOID, ULONG, RECTL*, POINTL*, ULONG) {
+  Refuse("DrvGradientFill");
+  return FALSE;
+}
+BOOL DrvTransparentBlt(SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, RECTL*, RECTL*, ULONG, ULONG) {
+  Refuse("DrvTransparentBlt");
+  return FALSE;
+}
+BOOL DrvQueryAdvanceWidths(DHPDEV, FONTOBJ*, ULONG, HGLYPH*, PVOID, ULONG) {
+  Refuse("DrvQueryAdvanceWidths");
+  return FALSE;
+}
+BOOL DrvStrokePath(SURFOBJ*, PATHOBJ*, CLIPOBJ*, XFORMOBJ*, BRUSHOBJ*, POINTL*, LINEATTRS*, MIX) {
+  Refuse("DrvStrokePath");
+  return FALSE;
+}
+BOOL DrvFillPath(SURFOBJ*, PATHOBJ*, CLIPOBJ*, BRUSHOBJ*, POINTL*, MIX, FLONG) {
+  Refuse("DrvFillPath");
+  return FALSE;
+}
+BOOL DrvStrokeAndFillPath(SURFOBJ*, PATHOBJ*, CLIPOBJ*, XFORMOBJ*, BRUSHOBJ*, LINEATTRS*, BRUSHOBJ*, POINTL*, MIX,
+                          FLONG) {
+  Refuse("DrvStrokeAndFillPath");
+  return FALSE;
+}
+LONG DrvQueryFontData(DHPDEV, FONTOBJ*, ULONG, HGLYPH, GLYPHDATA*, PVOID, ULONG) {
+  Refuse("DrvQueryFontData");
+  return -1;  // FD_ERROR
+}
+BOOL DrvTextOut(SURFOBJ*, STROBJ*, FONTOBJ*, CLIPOBJ*, RECTL*, RECTL*, BRUSHOBJ*, BRUSHOBJ*, POINTL*, MIX) {
+  Refuse("DrvTextOut");
+  return FALSE;
+}
+
+template <typename F>
+PFN Fn(F f) {
+  return reinterpret_cast<PFN>(f);
+}
+
+DRVFN g_hooks[kHookCount] = {
+    {INDEX_DrvEnablePDEV, Fn(&DrvEnablePDEV)},
+    {INDEX_DrvCompletePDEV, Fn(&DrvCompletePDEV)},
+    {INDEX_DrvDisablePDEV, Fn(&DrvDisablePDEV)},
+    {INDEX_DrvResetPDEV, Fn(&DrvResetPDEV)},
+    {INDEX_DrvEnableSurface, Fn(&DrvEnableSurface)},
+    {INDEX_DrvDisableSurface, Fn(&DrvDisableSurface)},
+    {INDEX_DrvStartDoc, Fn(&DrvStartDoc)},
+    {INDEX_DrvStartPage, Fn(&DrvStartPage)},
+    {INDEX_DrvEndDoc, Fn(&DrvEndDoc)},
+    {INDEX_DrvSendPage, Fn(&DrvSendPage)},
+    {INDEX_DrvRealizeBrush, Fn(&DrvRealizeBrush)},
+    {INDEX_DrvBitBlt, Fn(&DrvBitBlt)},
+    {INDEX_DrvCopyBits, Fn(&DrvCopyBits)},
+    {INDEX_DrvStretchBlt, Fn(&DrvStretchBlt)},
+    {INDEX_DrvGradientFill, Fn(&DrvGradientFill)},
+    {INDEX_DrvTransparentBlt, Fn(&DrvTransparentBlt)},
+    {INDEX_DrvEscape, Fn(&DrvEscape)},
+    {INDEX_DrvDrawEscape, Fn(&DrvDrawEscape)},
+    {INDEX_DrvQueryAdvanceWidths, Fn(&DrvQueryAdvanceWidths)},
+    {INDEX_DrvStrokePath, Fn(&DrvStrokePath)},
+    {INDEX_DrvFillPath, Fn(&DrvFillPath)},
+    {INDEX_DrvStrokeAndFillPath, Fn(&DrvStrokeAndFillPath)},
+    {INDEX_DrvQueryFont, Fn(&DrvDrawEscape)},  // the same "nothing to report" function
+    {INDEX_DrvQueryFontData, Fn(&DrvQueryFontData)},
+    {INDEX_DrvTextOut, Fn(&DrvTextOut)},
+};
+
+}  // namespace
+}  // namespace render
+
+extern "C" BOOL DrvEnableDriver(ULONG iEngineVersion, ULONG cj, DRVENABLEDATA* pded) {
+  if (iEngineVersion < DDI_DRIVER_VERSION_NT4 || cj < sizeof(DRVENABLEDATA) || pded == nullptr) return FALSE;
+  pded->iDriverVersion = iEngineVersion >= DDI_DRIVER_VERSION_NT5 ? DDI_DRIVER_VERSION_NT5 : DDI_DRIVER_VERSION_NT4;
+  pded->c = render::kHookCount;
+  pded->pdrvfn = render::g_hooks;
+  return TRUE;
+}
+
+extern "C" void DrvDisableDriver() {}
+
+extern "C" BOOL DrvQueryDriverInfo(DWORD dwMode, PVOID pBuffer, DWORD cbBuf, PDWORD pcbNeeded) {
+  if (dwMode != DRVQUERY_USERMODE) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  if (pcbNeeded != nullptr) *pcbNeeded = sizeof(DWORD);
+  if (pBuffer == nullptr || cbBuf < sizeof(DWORD)) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return FALSE;
+  }
+  const DWORD userMode = 1;
+  std::memcpy(pBuffer, &userMode, sizeof userMode);
+  return TRUE;
+}
+
+extern "C" BOOL DllEntryPoint(HMODULE, DWORD, LPVOID) { return TRUE; }

@@ -1,0 +1,22 @@
+// Expected printer bytes written the way the command reference writes them: "\e" is the escape
+// byte, "\r", "\n", "\f" and "\\" as in C; everything else stands as it is. So a test spells
+// Pcl("\\e&l3X\\f"), or PclF("\\e&l%dX", 3) for a command with its parameter.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace testsupport {
+
+std::string Pcl(std::string_view notation);
+// printf-style in the C locale, then read as notation.
+[[gnu::format(printf, 1, 2)]] std::string PclF(const char* notation, ...);
+std::string AsString(const std::vector<uint8_t>& bytes);
+
+// One command per line, escape written as "\e" (PCL escape sequences, PJL lines, HP-GL/2
+// instructions, form feeds), for failure messages that show where two streams part.
+std::string Decode(std::string_view stream);
+
+}  // namespace testsupport
