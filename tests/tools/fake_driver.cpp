@@ -8,7 +8,7 @@
 
 #include "fake_driver.h"
 #include "platform/utf16.h"
-#include "win/libloader.h"
+#include "win/sysinfo.h"
 #include "win/spooler.h"
 #include "win/wingdi.h"
 #include "win/winddi.h"
@@ -121,9 +121,9 @@ BOOL ResetPDEV(DHPDEV oldPdev, DHPDEV newPdev) {
 
 // The printing application's program, as a driver finds it.
 std::string Program() {
-  WCHAR path[MAX_PATH];
-  DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::string full = platform::Utf16ToUtf8(std::u16string_view(path, n));
+  char path[MAX_PATH];
+  DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string full(path, n);
   return full.substr(full.find_last_of("/\\") + 1);
 }
 

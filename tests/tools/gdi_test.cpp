@@ -15,7 +15,6 @@
 #include "platform/test_hooks.h"
 #include "support/temp_dir.h"
 #include "win/error.h"
-#include "win/libloader.h"
 #include "win/winddi.h"
 #include "win/wingdi.h"
 
@@ -304,15 +303,6 @@ TEST_F(GdiTest, TheDriverSeesTheProgramTheProcessRunsOrTheOneATestNames) {
     if (line.rfind("Program ", 0) == 0) programs.push_back(line);
   }
   EXPECT_EQ(programs, (Calls{"Program gdi_tests", "Program rt7700PCL5eWM.EXE"}));
-
-  WCHAR small[5];
-  SetLastError(kSentinel);
-  EXPECT_EQ(GetModuleFileNameW(nullptr, small, 5), 5u);
-  EXPECT_EQ(std::u16string(small), u"C:\\P");
-  EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
-  SetLastError(kSentinel);
-  EXPECT_EQ(GetModuleFileNameW(reinterpret_cast<HMODULE>(&small), small, 5), 0u);
-  EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
 }
 
 TEST_F(GdiTest, DrvStartDocRefusingAbandonsTheJob) {

@@ -19,8 +19,10 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <thread>
 
+#include "support/pcl_notation.h"
 #include "support/temp_dir.h"
 #include "tool_runner.h"
 
@@ -286,7 +288,13 @@ std::vector<std::string> CaseArguments(const fs::path& job, Env& env) {
 }
 
 std::string FirstDifference(const std::string& got, const std::string& want) {
-  auto a = tooltest::Decode(got), b = tooltest::Decode(want);
+  auto lines = [](const std::string& stream) {
+    std::vector<std::string> out;
+    std::istringstream in(testsupport::Decode(stream));
+    for (std::string line; std::getline(in, line);) out.push_back(line);
+    return out;
+  };
+  auto a = lines(got), b = lines(want);
   size_t i = 0;
   while (i < a.size() && i < b.size() && a[i] == b[i]) ++i;
   std::string out = "first difference at command " + std::to_string(i) + "\n";

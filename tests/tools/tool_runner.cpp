@@ -57,49 +57,4 @@ std::string ReadFile(const std::string& path) {
   return s.str();
 }
 
-std::vector<std::string> Decode(const std::string& s) {
-  std::vector<std::string> lines;
-  std::string text;
-  auto flushText = [&] {
-    if (!text.empty()) lines.push_back(text);
-    text.clear();
-  };
-  for (size_t i = 0; i < s.size();) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    if (c == 0x1B) {
-      flushText();
-      // ESC, then parameter characters, ending with an upper-case letter or '@' (PCL's rule).
-      size_t j = i + 1;
-      while (j < s.size() && !(s[j] >= '@' && s[j] <= 'Z') && j - i < 40) ++j;
-      lines.push_back("ESC " + s.substr(i + 1, j < s.size() ? j - i : j - i - 1));
-      i = j + 1;
-    } else if (c == '\f') {
-      flushText();
-      lines.push_back("FF");
-      ++i;
-    } else if (c == '\n') {
-      text += "\\n";
-      flushText();
-      ++i;
-    } else if (c == ';') {
-      text += ';';
-      flushText();
-      ++i;
-    } else if (c == '\r') {
-      text += "\\r";
-      ++i;
-    } else if (c < 0x20 || c >= 0x7F) {
-      char hex[8];
-      std::snprintf(hex, sizeof hex, "\\x%02X", c);
-      text += hex;
-      ++i;
-    } else {
-      text += static_cast<char>(c);
-      ++i;
-    }
-  }
-  flushText();
-  return lines;
-}
-
 }  // namespace tooltest

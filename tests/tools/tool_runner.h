@@ -27,7 +27,4 @@ inline Result Run(const std::vector<std::string>& args, const Env& env, const st
 
 std::string ReadFile(const std::string& path);
 
-// A printer stream one command per line ("ESC &l3X", "FF", "@PJL SET COPIES=3"), for diffs.
-std::vector<std::string> Decode(const std::string& stream);
-
 }  // namespace tooltest
