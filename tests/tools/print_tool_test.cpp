@@ -246,9 +246,11 @@ TEST_F(PrintToolTest, APrinterThatRefusesTheConnectionFailsTheJob) {
 TEST_F(PrintToolTest, CtrlCCancelsTheJob) {
   // A device that takes bytes only when the test reads them keeps the job running until the
   // interrupt has arrived.
+  Env env;
+  SCOPED_TRACE(RenderOrFake(env));
   std::string device = Path("lp0");
   ASSERT_EQ(mkfifo(device.c_str(), 0600), 0);
-  pid_t pid = tooltest::Start({kTool, "--pages", "1000000", "-d", device}, FakeDriver(), dir.str());
+  pid_t pid = tooltest::Start({kTool, "--pages", "1000000", "-d", device}, env, dir.str());
   int reader = open(device.c_str(), O_RDONLY);  // meets the job's first write
   ASSERT_GE(reader, 0);
   char buffer[4096];
