@@ -9,7 +9,6 @@
 #include <string_view>
 
 #include "devmode/trace.h"
-#include "platform/test_hooks.h"
 #include "platform/utf16.h"
 #include "win/dialogs.h"
 #include "win/error.h"
@@ -85,15 +84,6 @@ std::atomic<bool> gRightToLeft{false};
 std::mutex gSheetModuleLock;
 HMODULE gSheetModule = nullptr;
 
-// The flags are process state; tests start each case with them clear.
-[[maybe_unused]] const bool kRegistered = [] {
-  platform::hooks::OnReset([] {
-    gDecimalComma = false;
-    gRightToLeft = false;
-  });
-  return true;
-}();
-
 std::u16string ConfiguredLanguage() {
   HKEY key = nullptr;
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kDriverKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return u"";
@@ -144,6 +134,11 @@ void GetHelpFileName(WCHAR* name) {
 
 bool DecimalComma() { return gDecimalComma; }
 bool RightToLeft() { return gRightToLeft; }
+
+void ClearDisplayFlags() {
+  gDecimalComma = false;
+  gRightToLeft = false;
+}
 
 LanguageModuleLoad LoadLanguageModule() {
   static const int kSelf = 0;

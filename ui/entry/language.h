@@ -25,6 +25,8 @@ void GetHelpFileName(WCHAR* name);
 // Set by the first lookup of a language that has them; never cleared in a process.
 bool DecimalComma();
 bool RightToLeft();
+// Only for tests, which each start as a new process would.
+void ClearDisplayFlags();
 
 struct LanguageModuleLoad {
   HMODULE module;  // null on failure
