@@ -250,6 +250,9 @@ bool MergeCallerDevmode(StoredDevmode* working, const DEVMODEW* caller, const Ca
     if (a.dmDuplex == 5) {
       if (const std::byte* p = in.Private(offsetof(StoredPrivate, Duplex) + 2)) {
         std::memcpy(&working->priv.Duplex, p + offsetof(StoredPrivate, Duplex), 2);
+        // Copied from a block that may not be ours: hold it to the block's own range.
+        int ignored = 0;
+        Range(working->priv.Duplex, 1, 5, 1, ignored);
       }
     }
   }

@@ -270,3 +270,23 @@ TEST(BuiltInWatermarks, Records) {
 
 }  // namespace
 }  // namespace devmode
+
+namespace devmode {
+namespace {
+
+TEST(CallerMerge, DuplexFiveCopiesOnlyAValidPrivateDuplex) {
+  StoredDevmode w = testing::DefaultStored();
+  StoredDevmode a = testing::DefaultStored();
+  a.pub.dmDuplex = 5;
+  a.priv.signature = 0;  // not our block: the rest of it is ignored
+  a.priv.Duplex = 0;
+  ASSERT_TRUE(MergeCallerDevmode(&w, &a.pub, CallerMergeContext{u"Default Settings", nullptr}));
+  EXPECT_EQ(w.pub.dmDuplex, 5);
+  EXPECT_EQ(w.priv.Duplex, 1);
+  a.priv.Duplex = 3;
+  ASSERT_TRUE(MergeCallerDevmode(&w, &a.pub, CallerMergeContext{u"Default Settings", nullptr}));
+  EXPECT_EQ(w.priv.Duplex, 3);
+}
+
+}  // namespace
+}  // namespace devmode

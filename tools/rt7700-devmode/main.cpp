@@ -1,6 +1,7 @@
 // rt7700-devmode: shows the stored devmode the interface library writes by default and the render
 // settings the rendering library builds from it, as "name = value" lines. With --from FILE the
-// stored devmode is read from a file instead (any length; only what it holds is used).
+// stored devmode is read from a file instead (any length; only what it holds is used); with
+// --save FILE the default stored devmode is written to a file.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -95,7 +96,7 @@ void Render(const devmode::RenderSettings& r) {
 }
 
 int Usage() {
-  std::fprintf(stderr, "usage: rt7700-devmode [--device NAME] [--from FILE]\n");
+  std::fprintf(stderr, "usage: rt7700-devmode [--device NAME] [--from FILE | --save FILE]\n");
   return 2;
 }
 
@@ -103,13 +104,15 @@ int Usage() {
 
 int main(int argc, char** argv) {
   std::u16string device = u"Taliro R7700 PCL5e";
-  std::string from;
+  std::string from, save;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     if (a == "--device" && i + 1 < argc) {
       device = platform::Utf8ToUtf16(argv[++i]);
     } else if (a == "--from" && i + 1 < argc) {
       from = argv[++i];
+    } else if (a == "--save" && i + 1 < argc) {
+      save = argv[++i];
     } else {
       return Usage();
     }
@@ -118,6 +121,15 @@ int main(int argc, char** argv) {
   std::vector<unsigned char> bytes(sizeof(devmode::StoredDevmode));
   auto* stored = reinterpret_cast<devmode::StoredDevmode*>(bytes.data());
   devmode::InitStoredDevmode(stored, device.c_str(), u"Default Settings");
+  if (!save.empty()) {
+    std::ofstream out(save, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(stored), sizeof *stored);
+    if (!out.flush()) {
+      std::fprintf(stderr, "rt7700-devmode: cannot write %s\n", save.c_str());
+      return 2;
+    }
+    return 0;
+  }
   if (!from.empty()) {
     std::ifstream in(from, std::ios::binary);
     if (!in) {

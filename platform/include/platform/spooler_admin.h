@@ -26,11 +26,17 @@ struct PrinterConfig {
   std::vector<uint8_t> defaultDevmode;
 };
 
-// Printers are kept under the platform root and survive the process.
-PLATFORM_API bool AddPrinter(const PrinterConfig& config);  // replaces one of the same name
+// Printers are kept under the platform root and survive the process. Adding a printer of an
+// existing name replaces its configuration and keeps its printer data.
+PLATFORM_API bool AddPrinter(const PrinterConfig& config);
 PLATFORM_API bool DeletePrinter(const std::u16string& name);
 PLATFORM_API std::optional<PrinterConfig> FindPrinter(const std::u16string& name);
 PLATFORM_API std::vector<PrinterConfig> ListPrinters();
+
+// Cancels a job by its id, as a user would in the print queue; EngCheckAbort then reports it.
+PLATFORM_API bool CancelJob(DWORD jobId);
+// Cancels every job of this process; async-signal-safe (for a Ctrl-C handler).
+PLATFORM_API void RequestCancelAllJobs();
 
 }  // namespace platform::spooler
 

@@ -1,5 +1,6 @@
 // The engine's device objects (HDEV) and surfaces (HSURF), shared by the engine services the
 // driver calls and the GDI layer that creates devices for applications.
+// Internal to the platform; exported only so that the platform's own tests can reach it.
 #pragma once
 
 #include <optional>
@@ -23,14 +24,14 @@ struct Surface {
   FLONG hooks = 0;
 };
 
-HDEV CreateDevice(const Device& device);
-void DeleteDevice(HDEV hdev);
+PLATFORM_API HDEV CreateDevice(const Device& device);
+PLATFORM_API void DeleteDevice(HDEV hdev);
 // A copy of the device, or nothing for an unknown handle.
-std::optional<Device> FindDevice(HDEV hdev);
+PLATFORM_API std::optional<Device> FindDevice(HDEV hdev);
 
-HSURF CreateSurface(const Surface& surface);
-bool UpdateSurface(HSURF hsurf, const Surface& surface);
-bool DeleteSurface(HSURF hsurf);
-std::optional<Surface> FindSurface(HSURF hsurf);
+PLATFORM_API HSURF CreateSurface(const Surface& surface);
+PLATFORM_API bool UpdateSurface(HSURF hsurf, const Surface& surface);
+PLATFORM_API bool DeleteSurface(HSURF hsurf);
+PLATFORM_API std::optional<Surface> FindSurface(HSURF hsurf);
 
 }  // namespace platform::engine

@@ -1,4 +1,5 @@
 // What the spooler tells the platform's other modules about an open printer handle.
+// Internal to the platform; exported only so that the platform's own tests can reach it.
 #pragma once
 
 #include <optional>
@@ -10,10 +11,10 @@ namespace platform::spooler {
 
 // True when the handle's current job has been cancelled (a test hook, AbortPrinter, or a
 // failed delivery).
-bool JobCancelled(HANDLE printer);
+PLATFORM_API bool JobCancelled(HANDLE printer);
 // The printer name of an open handle.
-std::optional<std::u16string> PrinterNameOf(HANDLE printer);
+PLATFORM_API std::optional<std::u16string> PrinterNameOf(HANDLE printer);
 // The path of the printer's data file, beside its store (what EngGetPrinterDataFileName reports).
-std::optional<std::string> PrinterDataFilePath(const std::u16string& printerName);
+PLATFORM_API std::optional<std::string> PrinterDataFilePath(const std::u16string& printerName);
 
 }  // namespace platform::spooler

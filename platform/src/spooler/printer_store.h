@@ -1,0 +1,31 @@
+// The spooler's printers as kept on disk: one folder per printer under <platform root>/spooler,
+// holding its configuration, default devmode and printer data in one JSON file.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/spooler_admin.h"
+
+namespace platform::spooler {
+
+struct PrinterValue {
+  DWORD type = 0;
+  std::vector<uint8_t> data;
+};
+
+struct StoredPrinter {
+  PrinterConfig config;
+  std::map<std::u16string, PrinterValue> data;
+};
+
+std::string PrinterFolder(const std::u16string& name);
+std::optional<StoredPrinter> LoadPrinter(const std::u16string& name);
+bool SavePrinter(const StoredPrinter& printer);
+bool RemovePrinter(const std::u16string& name);
+std::vector<StoredPrinter> LoadAllPrinters();
+
+}  // namespace platform::spooler
