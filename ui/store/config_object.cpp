@@ -5,13 +5,14 @@
 // written without its payload.
 #include "store/config_object.h"
 
-#include <unistd.h>
-
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -166,10 +167,36 @@ bool ReadFile(const std::string& path, std::vector<uint8_t>& bytes, bool& tooLar
   return ok;
 }
 
-// Writes bytes to a temporary file beside path, flushes it to the disk and renames it over
-// path, so a reader sees the old file or the new one, never a part.
+// A temporary name no other writer uses at the same time.
+std::string TemporaryName(const std::string& path) {
+  static std::atomic<unsigned> counter{0};
+  // Drawn per call: processes forked from one parent share every static value.
+  const unsigned long long random = (static_cast<unsigned long long>(std::random_device{}()) << 32) | std::random_device{}();
+  return path + ".tmp" + std::to_string(random) + "-" + std::to_string(counter++);
+}
+
+// Temporary files of writers that died before their rename; left for a while in case the
+// writer is only slow.
+void RemoveAbandonedTemporaries(const std::string& path) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  fs::path file(path);
+  const std::string prefix = file.filename().string() + ".tmp";
+  const auto cutoff = fs::file_time_type::clock::now() - std::chrono::minutes(10);
+  for (fs::directory_iterator it(file.parent_path().empty() ? "." : file.parent_path(), ec), end; !ec && it != end;
+       it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name.rfind(prefix, 0) != 0) continue;
+    auto written = fs::last_write_time(it->path(), ec);
+    if (!ec && written < cutoff) fs::remove(it->path(), ec);
+  }
+}
+
+// Writes bytes to a temporary file beside path, flushes it and renames it over path, so a
+// reader sees the old file or the new one, never a part.
 bool ReplaceFile(const std::string& path, const std::string& bytes) {
-  std::string temp = path + ".tmp" + std::to_string(getpid());
+  RemoveAbandonedTemporaries(path);
+  std::string temp = TemporaryName(path);
   FILE* f = std::fopen(temp.c_str(), "w+b");
   if (f == nullptr) {
     devmode::DebugTrace("settings file: cannot create %s (errno %d)\n", temp.c_str(), errno);
@@ -177,7 +204,6 @@ bool ReplaceFile(const std::string& path, const std::string& bytes) {
   }
   bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
   ok = std::fflush(f) == 0 && ok;
-  ok = fsync(fileno(f)) == 0 && ok;
   ok = std::fclose(f) == 0 && ok;
   if (ok) ok = std::rename(temp.c_str(), path.c_str()) == 0;
   if (!ok) {
