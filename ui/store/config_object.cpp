@@ -5,6 +5,7 @@
 // written without its payload.
 #include "store/config_object.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -354,10 +355,15 @@ ConfigReadResult ReadConfigObjects(std::span<const uint8_t> bytes) {
         }
         break;
       }
-      case Mode::Payload:
-        current->data[payloadDone++] = static_cast<uint8_t>(c);
+      case Mode::Payload: {
+        // Payload bytes are copied as they stand, whatever they look like.
+        size_t n = std::min(static_cast<size_t>(current->dataLength) - payloadDone, bytes.size() - i);
+        std::memcpy(current->data.get() + payloadDone, bytes.data() + i, n);
+        payloadDone += n;
+        i += n - 1;
         if (payloadDone == static_cast<size_t>(current->dataLength)) mode = Mode::Between;
         break;
+      }
     }
   }
   // A file cut anywhere inside its tree is damaged, not a tree with missing parts.
