@@ -6,6 +6,7 @@
 
 #include "platform/bitmaps.h"
 #include "platform/utf16.h"
+#include "win/actctx.h"
 #include "win/error.h"
 #include "win/modules.h"
 
@@ -36,7 +37,18 @@ TEST_P(LanguageModuleTest, HoldsEveryResource) {
   for (WORD id : kDialogIds) EXPECT_NE(FindResourceW(m, MAKEINTRESOURCEW(id), RT_DIALOG), nullptr) << "dialog " << id;
   for (WORD id = 144; id <= 169; ++id) EXPECT_NE(LoadBitmapW(m, MAKEINTRESOURCEW(id)), nullptr) << "picture " << id;
   EXPECT_NE(FindResourceW(m, MAKEINTRESOURCEW(64082), RT_GROUP_ICON), nullptr);
-  EXPECT_NE(FindResourceW(m, MAKEINTRESOURCEW(2), RT_MANIFEST), nullptr);
+  ACTCTXW context{sizeof(ACTCTXW), ACTCTX_FLAG_HMODULE_VALID | ACTCTX_FLAG_RESOURCE_NAME_VALID, nullptr, 0, 0,
+                  nullptr, MAKEINTRESOURCEW(2), nullptr, m};
+  HANDLE actctx = CreateActCtxW(&context);
+  ASSERT_NE(actctx, INVALID_HANDLE_VALUE);
+  ULONG_PTR cookie = 0;
+  EXPECT_TRUE(ActivateActCtx(actctx, &cookie));
+  EXPECT_TRUE(DeactivateActCtx(0, cookie));
+  ReleaseActCtx(actctx);
+  context.lpResourceName = MAKEINTRESOURCEW(3);
+  SetLastError(0xDEAD);
+  EXPECT_EQ(CreateActCtxW(&context), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_RESOURCE_TYPE_NOT_FOUND);
   EXPECT_TRUE(FreeLibrary(m));
 }
 
