@@ -38,6 +38,11 @@ using DWORD_PTR = uintptr_t;
 using SIZE_T = size_t;
 using HRESULT = int32_t;
 using COLORREF = uint32_t;
+using UINT_PTR = uintptr_t;
+using WPARAM = UINT_PTR;
+using LPARAM = LONG_PTR;
+using LRESULT = LONG_PTR;
+using PLONG = LONG*;
 
 using PVOID = void*;
 using LPVOID = void*;

@@ -1,0 +1,303 @@
+// Module files: shared libraries opened with dlopen whose resources come from the table the
+// language-module generator writes (platform/resource_table.h).
+#include <dlfcn.h>
+
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/bitmaps.h"
+#include "platform/resource_table.h"
+#include "platform/ui_hooks.h"
+#include "platform/test_hooks.h"
+#include "platform/utf16.h"
+#include "system/environment.h"
+#include "win/error.h"
+#include "win/modules.h"
+
+namespace {
+
+struct Bitmap {
+  platform::BitmapView view;
+};
+
+struct Module {
+  void* dl = nullptr;    // null for a handle that only names a file (from an address)
+  std::string path;
+  bool program = false;  // the handle names the main program
+  const platform::ResourceTable* table = nullptr;
+  std::vector<std::unique_ptr<Bitmap>> bitmaps;
+};
+
+struct State {
+  std::mutex lock;
+  std::map<Module*, std::unique_ptr<Module>> modules;
+  std::map<std::string, Module*> byAddressPath;  // handles from GetModuleHandleExW
+  std::optional<std::string> moduleFileName;     // test hook
+};
+
+State& S() {
+  static State s;
+  return s;
+}
+
+[[maybe_unused]] const bool kRegistered = [] {
+  platform::hooks::OnReset([] {
+    std::lock_guard g(S().lock);
+    S().moduleFileName.reset();
+  });
+  return true;
+}();
+
+// Caller holds the lock.
+Module* Find(HMODULE handle) {
+  auto it = S().modules.find(reinterpret_cast<Module*>(handle));
+  return it == S().modules.end() ? nullptr : it->second.get();
+}
+
+const platform::ResourceEntry* FindEntry(const Module& m, uint32_t type, uint32_t id) {
+  if (m.table == nullptr) return nullptr;
+  for (uint32_t i = 0; i < m.table->count; ++i) {
+    const auto& e = m.table->entries[i];
+    if (e.type == type && e.id == id) return &e;
+  }
+  return nullptr;
+}
+
+std::string ProgramPath() {
+  std::error_code ec;
+  auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string() : exe.string();
+}
+
+}  // namespace
+
+namespace platform::hooks {
+void SetModuleFileName(std::string path) {
+  std::lock_guard g(S().lock);
+  S().moduleFileName = std::move(path);
+}
+}  // namespace platform::hooks
+
+namespace platform {
+std::optional<BitmapView> ViewBitmap(HBITMAP bitmap) {
+  if (bitmap == nullptr) return std::nullopt;
+  std::lock_guard g(S().lock);
+  for (auto& [key, m] : S().modules) {
+    for (auto& b : m->bitmaps) {
+      if (reinterpret_cast<HBITMAP>(b.get()) == bitmap) return b->view;
+    }
+  }
+  return std::nullopt;
+}
+}  // namespace platform
+
+extern "C" HMODULE LoadLibraryW(LPCWSTR fileName) {
+  if (fileName == nullptr || *fileName == 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  std::string path = platform::Utf16ToUtf8(fileName);
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) {
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+  }
+  void* dl = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (dl == nullptr) {
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+  }
+  auto m = std::make_unique<Module>();
+  m->dl = dl;
+  m->path = path;
+  auto* table = static_cast<const platform::ResourceTable*>(dlsym(dl, platform::kResourceTableSymbol));
+  if (table != nullptr && table->magic == platform::kResourceTableMagic) m->table = table;
+  Module* raw = m.get();
+  std::lock_guard g(S().lock);
+  S().modules.emplace(raw, std::move(m));
+  return reinterpret_cast<HMODULE>(raw);
+}
+
+extern "C" BOOL FreeLibrary(HMODULE module) {
+  std::unique_ptr<Module> m;
+  {
+    std::lock_guard g(S().lock);
+    auto it = S().modules.find(reinterpret_cast<Module*>(module));
+    if (it == S().modules.end() || it->second->dl == nullptr) {
+      SetLastError(ERROR_INVALID_HANDLE);
+      return FALSE;
+    }
+    m = std::move(it->second);
+    S().modules.erase(it);
+  }
+  dlclose(m->dl);
+  return TRUE;
+}
+
+extern "C" BOOL GetModuleHandleExW(DWORD flags, LPCWSTR moduleName, HMODULE* module) {
+  if (module == nullptr || (flags & GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS) == 0) {
+    if (module != nullptr) *module = nullptr;
+    SetLastError(ERROR_NOT_SUPPORTED);
+    return FALSE;
+  }
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<const void*>(moduleName), &info) == 0 || info.dli_fname == nullptr) {
+    *module = nullptr;
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return FALSE;
+  }
+  std::string path = info.dli_fname;
+  std::string program = ProgramPath();
+  std::error_code ec;
+  bool isProgram = path.empty() || std::filesystem::equivalent(path, program, ec);
+  std::lock_guard g(S().lock);
+  auto& known = S().byAddressPath[path];
+  if (known == nullptr) {
+    auto m = std::make_unique<Module>();
+    m->path = isProgram ? program : path;
+    m->program = isProgram;
+    known = m.get();
+    S().modules.emplace(known, std::move(m));
+  }
+  *module = reinterpret_cast<HMODULE>(known);
+  return TRUE;
+}
+
+extern "C" DWORD GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size) {
+  std::string path;
+  {
+    std::lock_guard g(S().lock);
+    if (module == nullptr) {
+      path = ProgramPath();
+    } else {
+      Module* m = Find(module);
+      if (m == nullptr) {
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return 0;
+      }
+      path = m->program && S().moduleFileName ? *S().moduleFileName : m->path;
+    }
+  }
+  std::u16string wide = platform::Utf8ToUtf16(path);
+  if (fileName == nullptr || size == 0) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return 0;
+  }
+  if (wide.size() >= size) {
+    std::memcpy(fileName, wide.data(), (size - 1) * sizeof(WCHAR));
+    fileName[size - 1] = 0;
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return size;
+  }
+  std::memcpy(fileName, wide.c_str(), (wide.size() + 1) * sizeof(WCHAR));
+  return static_cast<DWORD>(wide.size());
+}
+
+extern "C" int LoadStringW(HINSTANCE instance, UINT id, LPWSTR buffer, int bufferMax) {
+  if (buffer == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  std::lock_guard g(S().lock);
+  Module* m = Find(instance);
+  if (m == nullptr) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return 0;
+  }
+  const auto* e = FindEntry(*m, RT_STRING_ID, id);
+  if (e == nullptr || e->size < sizeof(WCHAR)) {
+    if (bufferMax > 0) buffer[0] = 0;
+    SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+    return 0;
+  }
+  int length = static_cast<int>(e->size / sizeof(WCHAR));
+  const auto* text = static_cast<const WCHAR*>(e->data);
+  if (bufferMax == 0) {
+    std::memcpy(buffer, &text, sizeof text);
+    return length;
+  }
+  if (bufferMax < 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  int copied = length < bufferMax - 1 ? length : bufferMax - 1;
+  std::memcpy(buffer, text, static_cast<size_t>(copied) * sizeof(WCHAR));
+  buffer[copied] = 0;
+  return copied;
+}
+
+extern "C" HRSRC FindResourceW(HMODULE module, LPCWSTR name, LPCWSTR type) {
+  if (!IS_INTRESOURCE(name) || !IS_INTRESOURCE(type)) {
+    SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+    return nullptr;
+  }
+  std::lock_guard g(S().lock);
+  Module* m = Find(module);
+  if (m == nullptr) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return nullptr;
+  }
+  const auto* e = FindEntry(*m, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(type)),
+                            static_cast<uint32_t>(reinterpret_cast<uintptr_t>(name)));
+  if (e == nullptr) {
+    SetLastError(m->table == nullptr ? ERROR_RESOURCE_TYPE_NOT_FOUND : ERROR_RESOURCE_NAME_NOT_FOUND);
+    return nullptr;
+  }
+  return reinterpret_cast<HRSRC>(const_cast<platform::ResourceEntry*>(e));
+}
+
+extern "C" HGLOBAL LoadResource(HMODULE, HRSRC resource) {
+  if (resource == nullptr) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return nullptr;
+  }
+  return const_cast<void*>(reinterpret_cast<const platform::ResourceEntry*>(resource)->data);
+}
+
+extern "C" LPVOID LockResource(HGLOBAL data) { return data; }
+
+extern "C" DWORD SizeofResource(HMODULE, HRSRC resource) {
+  if (resource == nullptr) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return 0;
+  }
+  return reinterpret_cast<const platform::ResourceEntry*>(resource)->size;
+}
+
+extern "C" HBITMAP LoadBitmapW(HINSTANCE instance, LPCWSTR name) {
+  if (!IS_INTRESOURCE(name)) {
+    SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+    return nullptr;
+  }
+  std::lock_guard g(S().lock);
+  Module* m = Find(instance);
+  if (m == nullptr) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return nullptr;
+  }
+  const auto* e = FindEntry(*m, RT_BITMAP_ID, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(name)));
+  if (e == nullptr || e->size < sizeof(BITMAPINFOHEADER)) {
+    SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+    return nullptr;
+  }
+  BITMAPINFOHEADER h;
+  std::memcpy(&h, e->data, sizeof h);
+  // Only uncompressed 24-bit pictures are stored; anything else is refused rather than misread.
+  uint64_t stride = (static_cast<uint64_t>(h.biWidth > 0 ? h.biWidth : 0) * 3 + 3) / 4 * 4;
+  uint64_t rows = h.biHeight > 0 ? static_cast<uint64_t>(h.biHeight) : 0;
+  if (h.biSize != sizeof h || h.biBitCount != 24 || h.biCompression != 0 || stride == 0 || rows == 0 ||
+      stride * rows > e->size - sizeof h) {
+    SetLastError(ERROR_INVALID_DATA);
+    return nullptr;
+  }
+  auto b = std::make_unique<Bitmap>();
+  b->view.header = h;
+  b->view.bits = {static_cast<const uint8_t*>(e->data) + sizeof h, static_cast<size_t>(stride * rows)};
+  m->bitmaps.push_back(std::move(b));
+  return reinterpret_cast<HBITMAP>(m->bitmaps.back().get());
+}
