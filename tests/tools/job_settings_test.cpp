@@ -45,6 +45,7 @@ TEST(JobSettings, DefaultsPrintOneUncollatedCopyOneSidedOnTheLocalePaper) {
 }
 
 TEST(JobSettings, EachSettingReachesTheFieldTheDriverPrintsFrom) {
+  EXPECT_EQ(Rendered({{"OutputOrder", "Reverse"}}).priv.ReverseOrder, 1);
   auto r = Rendered({{"copies", "3"}, {"collate", "true"}, {"output-order", "reverse"}, {"density", "dark"},
                      {"print-quality", "1200"}, {"zoom", "150"}, {"rotate-180", "yes"}, {"media-source", "tray-3"},
                      {"media-type", "labels"}, {"orientation-requested", "landscape"}});

@@ -145,6 +145,7 @@ std::string Quoted(const std::string& value) { return "\"" + value + "\""; }
 std::optional<InputError> ApplySetting(JobSettings& s, const std::string& rawName, const std::string& value,
                                        const std::string& where, const std::string& field) {
   std::string name = Lower(rawName);
+  if (name == "outputorder") name = "output-order";  // CUPS's own spelling
   auto bad = [&](const std::string& expected) {
     return InputError{where, field, expected + ", got " + Quoted(value)};
   };
@@ -324,7 +325,7 @@ std::string SettingsHelp() {
   return "  copies=N               1 to 999 (also -n N)\n"
          "  collate=BOOL           true: whole copies one after another; false: each page N times\n"
          "  sides=                 one-sided, two-sided-long-edge, two-sided-short-edge\n"
-         "  output-order=          normal, reverse (last page first)\n"
+         "  output-order=          normal, reverse (last page first; also outputorder=)\n"
          "  number-up=N            pages per sheet: 1, 2, 4, 6, 8, 9, 16\n"
          "  number-up-layout=      lrtb, tblr, rltb, tbrl\n"
          "  page-border=           none, single\n"

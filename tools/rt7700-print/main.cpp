@@ -143,9 +143,8 @@ struct Request {
 };
 
 std::optional<int> ParseArguments(int argc, char** argv, Request& r) {
-  auto take = [&](int& i, const std::string& flag) -> std::optional<std::string> {
+  auto take = [&](int& i) -> std::optional<std::string> {
     if (i + 1 >= argc) return std::nullopt;
-    (void)flag;
     return std::string(argv[++i]);
   };
   auto settingWords = [&](const std::string& text) -> std::optional<int> {
@@ -169,23 +168,23 @@ std::optional<int> ParseArguments(int argc, char** argv, Request& r) {
       Usage(stdout);
       return 0;
     } else if (a == "-o" || (a.size() > 2 && a.rfind("-o", 0) == 0 && a[2] != '-')) {
-      if (a == "-o" && !(v = take(i, a))) return CommandLineError("-o", "expected NAME=VALUE after -o");
+      if (a == "-o" && !(v = take(i))) return CommandLineError("-o", "expected NAME=VALUE after -o");
       if (auto e = settingWords(a == "-o" ? *v : a.substr(2))) return e;
     } else if (a == "-n") {
-      if (!(v = take(i, a))) return CommandLineError("-n", "expected a number of copies after -n");
+      if (!(v = take(i))) return CommandLineError("-n", "expected a number of copies after -n");
       r.options.push_back({"copies", *v, "-n " + *v});
     } else if (a == "-t" || a == "--title") {
-      if (!(v = take(i, a))) return CommandLineError(a, "expected the document name after " + a);
+      if (!(v = take(i))) return CommandLineError(a, "expected the document name after " + a);
       r.title = *v;
     } else if (a == "--output" || a.rfind("--output=", 0) == 0) {
-      if (a == "--output" && !(v = take(i, a))) return CommandLineError(a, "expected a file name or - after --output");
+      if (a == "--output" && !(v = take(i))) return CommandLineError(a, "expected a file name or - after --output");
       r.output = a == "--output" ? *v : a.substr(9);
       if (r.output->empty()) return CommandLineError("--output", "expected a file name or -");
     } else if (a == "-d") {
-      if (!(v = take(i, a))) return CommandLineError("-d", "expected a device file or socket://HOST:PORT after -d");
+      if (!(v = take(i))) return CommandLineError("-d", "expected a device file or socket://HOST:PORT after -d");
       r.device = *v;
     } else if (a == "--pages") {
-      if (!(v = take(i, a))) return CommandLineError("--pages", "expected a page count after --pages");
+      if (!(v = take(i))) return CommandLineError("--pages", "expected a page count after --pages");
       const std::string& n = *v;
       if (n.empty() || n.size() > 7 || n.find_first_not_of("0123456789") != std::string::npos ||
           std::stoll(n) > kMaxPages)
