@@ -219,7 +219,9 @@ TEST_F(Spooler, WriteFailureAtByteIsSticky) {
   EXPECT_EQ(written, 0u);
   EXPECT_EQ(GetLastError(), ERROR_WRITE_FAULT);
   EXPECT_FALSE(Write(h, "y"));
-  EndDocPrinter(h);
+  SetLastError(0xDEAD);
+  EXPECT_FALSE(EndDocPrinter(h));  // the job failed, and says so at its end
+  EXPECT_EQ(GetLastError(), ERROR_WRITE_FAULT);
   EXPECT_EQ(Text(hooks::TakeMemoryPrinterBytes(u"P")), "0123456789");
   ClosePrinter(h);
 }

@@ -357,6 +357,9 @@ extern "C" BOOL WritePrinter(HANDLE printer, LPCVOID buf, DWORD cbBuf, LPDWORD w
   auto hooks = g_writeHooks.find(job.printer);
   if (hooks != g_writeHooks.end()) {
     if (hooks->second.failAt && job.bytes + count > *hooks->second.failAt) {
+      // As a real delivery failure: the job is failed and its output is not kept.
+      job.failed = true;
+      job.status |= JOB_STATUS_ERROR;
       SetLastError(ERROR_WRITE_FAULT);
       return FALSE;
     }
@@ -385,7 +388,11 @@ extern "C" BOOL EndDocPrinter(HANDLE printer) {
   }
   Job& job = *h->job;
   bool ok = true;
-  if (job.cancelled || job.failed) {
+  if (job.failed) {
+    job.delivery->Abandon();
+    job.status = JOB_STATUS_ERROR;
+    ok = false;
+  } else if (job.cancelled) {
     job.delivery->Abandon();
     job.status = JOB_STATUS_DELETED;
   } else {

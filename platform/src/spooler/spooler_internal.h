@@ -9,8 +9,8 @@
 
 namespace platform::spooler {
 
-// True when the handle's current job has been cancelled (a test hook, AbortPrinter, or a
-// failed delivery).
+// True when the handle's current job has been cancelled (CancelJob, AbortPrinter, a Ctrl-C
+// request, or a test hook). A failed delivery is not a cancellation: WritePrinter reports it.
 PLATFORM_API bool JobCancelled(HANDLE printer);
 // The printer name of an open handle.
 PLATFORM_API std::optional<std::u16string> PrinterNameOf(HANDLE printer);
