@@ -189,15 +189,26 @@ BOOL DrvStartDoc(SURFOBJ* pso, LPWSTR pwszDocName, DWORD dwJobId) {
   return TRUE;
 }
 
-BOOL DrvStartPage(SURFOBJ* pso) {
+namespace {
+
+// The PDEV of a page hook, or null when the device is invalid, its output has failed or the job
+// was cancelled (which then fails the output for good).
+Pdev* PdevForPageOutput(SURFOBJ* pso) {
   Pdev* pdev = ValidPdev(pso);
+  if (pdev == nullptr || (pdev->doc.OutputFlags & kOutputFailed)) return nullptr;
+  if (Cancelled(pso)) {
+    pdev->doc.OutputFlags |= kOutputFailed;
+    return nullptr;
+  }
+  return pdev;
+}
+
+}  // namespace
+
+BOOL DrvStartPage(SURFOBJ* pso) {
+  Pdev* pdev = PdevForPageOutput(pso);
   if (pdev == nullptr) return FALSE;
   DocumentState& doc = pdev->doc;
-  if (doc.OutputFlags & kOutputFailed) return FALSE;
-  if (Cancelled(pso)) {
-    doc.OutputFlags |= kOutputFailed;
-    return FALSE;
-  }
   const devmode::RenderPrivate& p = pdev->settings.priv;
   const int perSheet = std::max<int>(1, p.PagesPerSheet);
   GraphicsStateReset(*pdev);
@@ -246,14 +257,9 @@ BOOL DrvStartPage(SURFOBJ* pso) {
 }
 
 BOOL DrvSendPage(SURFOBJ* pso) {
-  Pdev* pdev = ValidPdev(pso);
+  Pdev* pdev = PdevForPageOutput(pso);
   if (pdev == nullptr) return FALSE;
   DocumentState& doc = pdev->doc;
-  if (doc.OutputFlags & kOutputFailed) return FALSE;
-  if (Cancelled(pso)) {
-    doc.OutputFlags |= kOutputFailed;
-    return FALSE;
-  }
   const DEVMODEW& dm = pdev->settings.pub;
   const devmode::DecorationBlock& d = pdev->settings.priv.decoration;
   if (ModeOf(*pdev) == PrintMode::kWatermark) {

@@ -119,6 +119,22 @@ bool CancelJob(DWORD jobId) {
   return true;
 }
 
+// The stored printer behind a handle for a level-2 query; sets the last error when there is none.
+std::optional<StoredPrinter> PrinterForLevel2Query(HANDLE printer, DWORD level, DWORD missingError) {
+  auto name = PrinterNameOf(printer);
+  if (!name) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return std::nullopt;
+  }
+  if (level != 2) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return std::nullopt;
+  }
+  auto stored = LoadPrinter(*name);
+  if (!stored) SetLastError(missingError);
+  return stored;
+}
+
 }  // namespace platform::spooler
 
 using namespace platform::spooler;
@@ -164,20 +180,9 @@ extern "C" BOOL ClosePrinter(HANDLE printer) {
 
 extern "C" BOOL GetPrinterDriverW(HANDLE printer, LPCWSTR, DWORD level, LPBYTE driverInfo, DWORD cbBuf,
                                   LPDWORD needed) {
-  auto name = PrinterNameOf(printer);
-  if (!name) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
-  if (level != 2) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
-  auto stored = LoadPrinter(*name);
-  if (!stored) {
-    SetLastError(ERROR_UNKNOWN_PRINTER_DRIVER);
-    return FALSE;
-  }
+  auto stored = PrinterForLevel2Query(printer, level, ERROR_UNKNOWN_PRINTER_DRIVER);
+  if (!stored) return FALSE;
+  const std::u16string* name = &stored->config.name;
   const auto& c = stored->config;
   std::u16string strings[] = {c.driverName, kEnvironment, platform::Utf8ToUtf16(c.driverPath),
                               platform::Utf8ToUtf16(PrinterFolder(*name) + "/printer.dat"),
@@ -197,20 +202,9 @@ extern "C" BOOL GetPrinterDriverW(HANDLE printer, LPCWSTR, DWORD level, LPBYTE d
 }
 
 extern "C" BOOL GetPrinterW(HANDLE printer, DWORD level, LPBYTE buf, DWORD cbBuf, LPDWORD needed) {
-  auto name = PrinterNameOf(printer);
-  if (!name) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
-  if (level != 2) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
-  auto stored = LoadPrinter(*name);
-  if (!stored) {
-    SetLastError(ERROR_INVALID_PRINTER_NAME);
-    return FALSE;
-  }
+  auto stored = PrinterForLevel2Query(printer, level, ERROR_INVALID_PRINTER_NAME);
+  if (!stored) return FALSE;
+  const std::u16string* name = &stored->config.name;
   const auto& c = stored->config;
   std::u16string strings[] = {c.name, platform::Utf8ToUtf16(c.port), c.driverName, c.printProcessor, u"RAW"};
   size_t devmodeSize = (c.defaultDevmode.size() + 7) / 8 * 8;
