@@ -122,3 +122,41 @@ TEST(JobSettings, ARefusedValueChangesNothing) {
 
 }  // namespace
 }  // namespace rt7700print
+
+namespace rt7700print {
+namespace {
+
+TEST(JobSettings, CustomSizesByPwgAndCupsNames) {
+  const struct {
+    const char* name;
+    int width, length;  // tenths of a millimetre
+  } cases[] = {{"custom_100x200mm", 1000, 2000},  {"custom_label_4x6in", 1016, 1524},
+               {"Custom.100x200mm", 1000, 2000},  {"Custom.288x432", 1016, 1524},
+               {"custom.10.5x29.7cm", 1050, 2970}, {"custom_90x120mm", 900, 1200},
+               {"custom_216x356mm", 2160, 3560}};
+  for (const auto& c : cases) {
+    auto r = Rendered({{"media", c.name}});
+    EXPECT_EQ(r.pub.dmPaperSize, devmode::kFirstCustomPaper) << c.name;
+    EXPECT_EQ(r.pub.dmPaperWidth, c.width) << c.name;
+    EXPECT_EQ(r.pub.dmPaperLength, c.length) << c.name;
+    devmode::PageGeometry g{};
+    ASSERT_TRUE(devmode::GetPageGeometry(r.pub.dmPaperSize, r, &g)) << c.name;
+    EXPECT_EQ(g.width, static_cast<int>(c.width * 600.0 / 254 + 0.5)) << c.name;
+  }
+  JobSettings s;
+  for (const char* bad : {"custom_89x200mm", "custom_100x357mm", "custom_100x200", "custom_axbmm",
+                          "Custom.100", "custom_1.2345x200mm", "custom_x200mm"}) {
+    EXPECT_TRUE(ApplySetting(s, "media", bad, "test", "media")) << bad;
+  }
+  EXPECT_FALSE(s.paper);
+  ASSERT_FALSE(ApplySetting(s, "media", "custom_100x200mm", "test", "media"));
+  ASSERT_FALSE(ApplySetting(s, "sides", "two-sided-long-edge", "test", "sides"));
+  auto error = CheckCombination(s);
+  ASSERT_TRUE(error);
+  EXPECT_NE(error->expected.find("media is custom"), std::string::npos);
+  ASSERT_FALSE(ApplySetting(s, "media", "a4", "test", "media"));  // a named paper drops the custom size
+  EXPECT_FALSE(s.customSize);
+}
+
+}  // namespace
+}  // namespace rt7700print

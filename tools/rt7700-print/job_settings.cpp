@@ -114,6 +114,7 @@ std::optional<int> WholeNumber(const std::string& value, int low, int high) {
 
 // The printer's own name of a paper as a setting value ("JIS B5" becomes "jis-b5").
 std::string OwnName(SHORT paper) {
+  if (paper >= devmode::kFirstCustomPaper) return "custom";
   const char* pjl = devmode::LookupPaper(paper).pjlName;
   std::string s = Lower(pjl != nullptr ? pjl : "");
   std::replace(s.begin(), s.end(), ' ', '-');
@@ -127,6 +128,52 @@ std::optional<SHORT> PaperByName(const std::string& value) {
       return p.paper;
   }
   return std::nullopt;
+}
+
+// The custom sizes the printer feeds: 90 to 216 mm wide, 120 to 356 mm long.
+constexpr int kCustomWidthMin = 900, kCustomWidthMax = 2160;
+constexpr int kCustomLengthMin = 1200, kCustomLengthMax = 3560;
+
+// A positive decimal number of at most 4 digits before and 3 after the point, in thousandths.
+std::optional<long> Thousandths(const std::string& text) {
+  size_t point = text.find('.');
+  std::string whole = text.substr(0, point), part = point == std::string::npos ? "" : text.substr(point + 1);
+  if (whole.empty() || whole.size() > 4 || part.size() > 3 || (point != std::string::npos && part.empty()) ||
+      whole.find_first_not_of("0123456789") != std::string::npos ||
+      part.find_first_not_of("0123456789") != std::string::npos)
+    return std::nullopt;
+  while (part.size() < 3) part.push_back('0');
+  return std::stol(whole) * 1000 + std::stol(part);
+}
+
+// "custom_WxHmm" / "custom_WxHin" (PWG) and "Custom.WxH" (CUPS; points unless it ends in mm, cm or
+// in): the size in tenths of a millimetre, or nothing when the text names no size.
+std::optional<std::pair<int, int>> CustomSizeByName(const std::string& value) {
+  std::string v = Lower(value);
+  std::string size, unit;
+  if (v.rfind("custom_", 0) == 0) {
+    size = v.substr(7);
+    // A PWG custom name may carry a label before the size: custom_label_WxHmm.
+    if (size_t us = size.rfind('_'); us != std::string::npos) size = size.substr(us + 1);
+  } else if (v.rfind("custom.", 0) == 0) {
+    size = v.substr(7);
+  } else {
+    return std::nullopt;
+  }
+  for (const char* u : {"mm", "cm", "in"}) {
+    if (size.size() > 2 && size.compare(size.size() - 2, 2, u) == 0) {
+      unit = u;
+      size.resize(size.size() - 2);
+    }
+  }
+  if (unit.empty() && v.rfind("custom_", 0) == 0) return std::nullopt;  // PWG names always say their unit
+  size_t x = size.find('x');
+  if (x == std::string::npos) return std::nullopt;
+  auto w = Thousandths(size.substr(0, x)), h = Thousandths(size.substr(x + 1));
+  if (!w || !h) return std::nullopt;
+  // Tenths of a millimetre per thousandth of the unit.
+  const double scale = unit == "mm" ? 0.01 : unit == "cm" ? 0.1 : unit == "in" ? 0.254 : 254.0 / 72000.0;
+  return std::pair<int, int>{static_cast<int>(*w * scale + 0.5), static_cast<int>(*h * scale + 0.5)};
 }
 
 std::string PaperChoices() {
@@ -188,9 +235,18 @@ std::optional<InputError> ApplySetting(JobSettings& s, const std::string& rawNam
     if (!v) return bad("expected portrait or landscape (3 or 4)");
     s.orientation = static_cast<SHORT>(*v);
   } else if (name == "media") {
-    auto v = PaperByName(value);
-    if (!v) return bad("expected a paper the printer knows: " + PaperChoices());
-    s.paper = *v;
+    if (auto custom = CustomSizeByName(value)) {
+      auto [w, h] = *custom;
+      if (w < kCustomWidthMin || w > kCustomWidthMax || h < kCustomLengthMin || h > kCustomLengthMax)
+        return bad("expected a custom size from 90 x 120 mm to 216 x 356 mm");
+      s.paper = static_cast<SHORT>(devmode::kFirstCustomPaper);
+      s.customSize = std::pair<SHORT, SHORT>{static_cast<SHORT>(w), static_cast<SHORT>(h)};
+    } else {
+      auto v = PaperByName(value);
+      if (!v) return bad("expected a paper the printer knows: " + PaperChoices() + ", or custom_WxHmm");
+      s.paper = *v;
+      s.customSize.reset();
+    }
   } else if (name == "media-source") {
     auto v = Lookup(kSources, value);
     if (!v) return bad("expected " + Choices(kSources));
@@ -265,6 +321,11 @@ void BuildStoredDevmode(const JobSettings& s, const std::u16string& deviceName, 
     }
     const char* form = devmode::LookupPaper(*s.paper).pjlName;
     platform::CopyWideField(pub.dmFormName, CCHFORMNAME, platform::Widen(form != nullptr ? form : ""));
+    if (s.customSize) {
+      pub.dmPaperWidth = s.customSize->first;
+      pub.dmPaperLength = s.customSize->second;
+      platform::CopyWideField(pub.dmFormName, CCHFORMNAME, u"Custom");
+    }
   }
   pub.dmDefaultSource = s.source;
   pub.dmMediaType = s.mediaType;
@@ -332,6 +393,8 @@ std::string SettingsHelp() {
          "  orientation-requested= portrait, landscape (or 3, 4)\n"
          "  media=                 " + wrapped + "\n"
          "                          (or the PWG names, e.g. iso_a4_210x297mm, na_letter_8.5x11in)\n"
+         "                          custom_WxHmm, custom_WxHin or Custom.WxH (points, or mm/cm/in):\n"
+         "                          90 to 216 mm wide, 120 to 356 mm long\n"
          "  media-source=          auto, manual (tray-1, by-pass-tray), tray-2 (main), tray-3, tray-4\n"
          "  media-type=            stationery (plain), stationery-heavyweight (tough), envelope,\n"
          "                          cardstock, labels, transparency, stationery-lightweight (tissue)\n"

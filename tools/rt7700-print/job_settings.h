@@ -4,6 +4,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "devmode/stored_devmode.h"
@@ -32,6 +33,8 @@ struct JobSettings {
   bool border = false;
   SHORT orientation = DMORIENT_PORTRAIT;
   std::optional<SHORT> paper;  // the locale's default paper when unset
+  // A custom paper (paper number 288) as width and length in tenths of a millimetre.
+  std::optional<std::pair<SHORT, SHORT>> customSize;
   SHORT source = DMBIN_AUTO;
   DWORD mediaType = DMMEDIA_STANDARD;
   SHORT quality = 600;
