@@ -7,6 +7,8 @@
 #include <unistd.h>
 #include <gtest/gtest.h>
 
+#include "support/loopback.h"
+
 #include <cstring>
 #include <vector>
 
@@ -270,16 +272,8 @@ TEST_F(GdiTest, FailuresOfTheDriverAndCancelledJobsFailTheDocument) {
 
 TEST_F(GdiTest, ADeliveryThatFailsFailsTheDocumentThoughTheDriverReportsSuccess) {
   // A listener that is gone by the time the job connects.
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof addr;
-  ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-  ASSERT_EQ(getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len), 0);
-  close(fd);
   platform::spooler::PrinterConfig config = *platform::spooler::FindPrinter(kPrinter);
-  config.port = "socket://127.0.0.1:" + std::to_string(ntohs(addr.sin_port));
+  config.port = testsupport::RefusingLoopbackPrinter();
   ASSERT_TRUE(platform::spooler::AddPrinter(config));
 
   HDC hdc = Open();

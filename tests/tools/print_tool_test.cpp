@@ -8,6 +8,8 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+
+#include "support/loopback.h"
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -229,15 +231,7 @@ TEST_F(PrintToolTest, StandardOutputAndATcpPrinterGetTheBytesOfTheFile) {
 }
 
 TEST_F(PrintToolTest, APrinterThatRefusesTheConnectionFailsTheJob) {
-  int s = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof addr;
-  ASSERT_EQ(bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-  ASSERT_EQ(getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len), 0);
-  close(s);  // nobody listens there now
-  auto r = tooltest::Run({kTool, "--pages", "1", "-d", "socket://127.0.0.1:" + std::to_string(ntohs(addr.sin_port))},
+  auto r = tooltest::Run({kTool, "--pages", "1", "-d", testsupport::RefusingLoopbackPrinter()},
                FakeDriver(), dir.str());
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "rt7700-print: the job failed: the printer did not take the whole job\n");
