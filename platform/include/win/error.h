@@ -29,6 +29,14 @@ constexpr DWORD ERROR_UNKNOWN_PRINTER_DRIVER = 1797;
 constexpr DWORD ERROR_PRINT_CANCELLED = 63;
 constexpr DWORD ERROR_RESOURCE_NAME_NOT_FOUND = 1814;
 constexpr DWORD ERROR_RESOURCE_TYPE_NOT_FOUND = 1813;
+// Why a job's delivery failed.
+constexpr DWORD ERROR_NETNAME_DELETED = 64;        // the printer closed the connection early
+constexpr DWORD ERROR_DISK_FULL = 112;
+constexpr DWORD ERROR_CONNECTION_REFUSED = 1225;
+constexpr DWORD ERROR_HOST_UNREACHABLE = 1232;
+constexpr DWORD ERROR_TIMEOUT = 1460;               // no progress within the delivery timeout
+constexpr DWORD ERROR_BAD_NETPATH = 53;             // a port or URI that names nothing usable
+constexpr DWORD WSAHOST_NOT_FOUND = 11001;          // the printer's host name does not resolve
 
 constexpr HRESULT S_OK = 0;
 constexpr HRESULT S_FALSE = 1;
