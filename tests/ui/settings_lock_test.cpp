@@ -21,17 +21,18 @@ constexpr int kKept = 8;
 std::u16string Name(char process, int i) { return platform::Widen(std::string(1, process) + " " + std::to_string(i)); }
 
 // Saves kSaves favourites, removing each one's eighth predecessor; exits 0 when every call
-// reported success.
+// reported success (1: a Save failed, 2: a Remove failed).
 [[noreturn]] void SaveAndPrune(char process, int startFd) {
   char go;
   if (read(startFd, &go, 1) != 1) _exit(2);
   ui::FavoriteStore store;
   std::vector<uint8_t> record(sizeof(ui::SettingsRecord), static_cast<uint8_t>(process));
+  bool saved = true, removed = true;
   for (int i = 0; i < kSaves; ++i) {
-    if (store.Save(Name(process, i), record) != 1) _exit(3);
-    if (i >= kKept && store.Remove(Name(process, i - kKept)) != 1) _exit(4);
+    saved = store.Save(Name(process, i), record) == 1 && saved;
+    if (i >= kKept) removed = store.Remove(Name(process, i - kKept)) == 1 && removed;
   }
-  _exit(0);
+  _exit((saved ? 0 : 1) | (removed ? 0 : 2));
 }
 
 TEST(SettingsFileLock, TwoProcessesLoseNoChange) {
@@ -57,7 +58,7 @@ TEST(SettingsFileLock, TwoProcessesLoseNoChange) {
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "a Save or Remove failed (3: Save, 4: Remove)";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "a Save (1) or Remove (2) failed";
   }
 
   auto items = store.Items();
