@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/durable_file.h"
 #include "platform/test_hooks.h"
 #include "platform/utf16.h"
 #include "store/config_object.h"
@@ -215,6 +216,19 @@ TEST_F(SettingsStoreTest, AsideNamesCarryTheTimeAndNeverCollide) {
   const fs::path folder = File().parent_path();
   EXPECT_EQ(Read(folder / "r6100settings.dat.damaged-20250131-142305"), "<first");
   EXPECT_EQ(Read(folder / "r6100settings.dat.damaged-20250131-142305-2"), "<second");
+}
+
+TEST_F(SettingsStoreTest, SaveThatCannotBeMadeDurableFailsAndKeepsTheFile) {
+  ui::FavoriteStore store;
+  ASSERT_EQ(store.EnsureSettingsSkeleton(), 1);
+  const std::string before = Bytes();
+  platform::hooks::FailDurableReplaceAt(platform::hooks::DurableStep::SyncData);
+  EXPECT_EQ(store.Save(u"lost", Record(5588, 1)), 0);
+  platform::hooks::FailDurableReplaceAt(std::nullopt);
+  EXPECT_EQ(Bytes(), before);
+  size_t entries = 0;
+  for ([[maybe_unused]] const auto& e : fs::directory_iterator(File().parent_path())) ++entries;
+  EXPECT_EQ(entries, 2u) << "the file and its lock, no temporary";
 }
 
 TEST_F(SettingsStoreTest, NamesTooLongForTheirFieldAreRefused) {
