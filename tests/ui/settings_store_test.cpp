@@ -3,11 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "platform/durable_file.h"
 #include "platform/test_hooks.h"
 #include "platform/utf16.h"
 #include "store/config_object.h"
@@ -21,9 +24,18 @@ class SettingsStoreTest : public testing::Test {
  protected:
   void SetUp() override { platform::hooks::SetAppDataFolder(dir_.str()); }
   fs::path File() const { return dir_.path() / "Taliro" / "rt7x5e" / "r6100settings.dat"; }
-  std::string Bytes() const {
-    std::ifstream in(File(), std::ios::binary);
+  static std::string Read(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  }
+  std::string Bytes() const { return Read(File()); }
+  // The contents of the files moved aside beside the settings file.
+  std::vector<std::string> Aside() const {
+    std::vector<std::string> out;
+    for (const auto& entry : fs::directory_iterator(File().parent_path())) {
+      if (entry.path().filename().string().rfind("r6100settings.dat.damaged-", 0) == 0) out.push_back(Read(entry.path()));
+    }
+    return out;
   }
   void Put(const std::string& bytes) const {
     fs::create_directories(File().parent_path());
@@ -118,38 +130,105 @@ TEST_F(SettingsStoreTest, SaveCurrentKeepsOneSetting) {
   EXPECT_EQ(other.SaveCurrent(u"x", Record(816, 1)), 0);
 }
 
-TEST_F(SettingsStoreTest, FileWithoutVersionIsResetToTheSkeleton) {
-  Put("<object:cfgobj,type:null,len:0,childobjs:1>\n"
+TEST_F(SettingsStoreTest, FileWithoutVersionIsResetToTheSkeletonAndKeptAside) {
+  const std::string old =
+      "<object:cfgobj,type:null,len:0,childobjs:1>\n"
       "<object:UIParam,type:null,len:0,childobjs:1>\n"
       "<object:savesetting,type:null,len:0,childobjs:1>\n"
       "<object:old,type:binary,len:3,childobjs:0>abc<endobj>\n"
-      "<endobj>\n<endobj>\n<endobj>\n");
+      "<endobj>\n<endobj>\n<endobj>\n";
+  Put(old);
   ui::FavoriteStore store;
   ASSERT_EQ(store.EnsureSettingsSkeleton(), 1);
   EXPECT_EQ(store.Count(), 0);
   EXPECT_EQ(Bytes().find("old"), std::string::npos);
   EXPECT_NE(Bytes().find("<object:version,type:string,len:6,childobjs:0>1.001"), std::string::npos);
+  EXPECT_EQ(Aside(), (std::vector<std::string>{old})) << "the reset file is kept, not deleted";
 }
 
-TEST_F(SettingsStoreTest, DamagedFileFailsEveryOperationAndStaysAsItWas) {
+// Files the store cannot use, each paired with a store operation that must still succeed.
+TEST_F(SettingsStoreTest, DamagedFileIsMovedAsideWholeAndTheOperationGoesOn) {
   ui::FavoriteStore store;
   ASSERT_EQ(store.EnsureSettingsSkeleton(), 1);
   ASSERT_EQ(store.Save(u"kept", Record(5588, 3)), 1);
   const std::string good = Bytes();
-  for (const std::string& damaged :
-       {good.substr(0, good.find("kept") + 200), good.substr(0, good.size() - 3),
-        std::string("<object:cfgobj,type:null,len:0,childobjs:1>\n<object:version,type:string,len:99999,childobjs:0>"),
-        "<" + std::string(400, 'z') + ">", good.substr(0, 60) + std::string(40, '\xff') + good.substr(100)}) {
-    Put(damaged);
-    std::vector<uint8_t> out(5588);
-    EXPECT_EQ(store.EnsureSettingsSkeleton(), 0);
-    EXPECT_EQ(store.Save(u"new", Record(5588, 1)), 0);
-    EXPECT_EQ(store.Load(u"kept", out.data(), out.size()), 0);
-    EXPECT_EQ(store.Remove(u"kept"), 0);
-    EXPECT_EQ(store.SaveCurrent(u"cur", Record(5588, 1)), 0);
-    EXPECT_EQ(store.Count(), 0);
-    EXPECT_EQ(Bytes(), damaged) << "the damaged file is never replaced";
+  std::string flippedVersion = good;
+  flippedVersion[flippedVersion.find("version") + 3] ^= 0x20;
+  const std::string cutInPayload = good.substr(0, good.find("kept") + 200);
+  const std::vector<std::string> damaged = {
+      cutInPayload,
+      good.substr(0, good.size() - 3),
+      "<object:cfgobj,type:null,len:0,childobjs:1>\n<object:version,type:string,len:99999,childobjs:0>",
+      "<" + std::string(400, 'z') + ">",
+      good.substr(0, 60) + std::string(40, '\xff') + good.substr(100),
+      flippedVersion,
+  };
+  using Operation = std::function<int(ui::FavoriteStore&)>;
+  const std::vector<std::pair<const char*, Operation>> operations = {
+      {"EnsureSettingsSkeleton", [](ui::FavoriteStore& s) { return s.EnsureSettingsSkeleton(); }},
+      {"Save", [](ui::FavoriteStore& s) { return s.Save(u"new", Record(5588, 1)); }},
+      {"SaveCurrent", [](ui::FavoriteStore& s) { return s.SaveCurrent(u"cur", Record(5588, 1)); }},
+      {"Count", [](ui::FavoriteStore& s) { return s.Count() == 0 ? 1 : 0; }},
+      {"Load of a lost item", [](ui::FavoriteStore& s) {
+         std::vector<uint8_t> out(5588);
+         return s.Load(u"kept", out.data(), out.size()) == 0 ? 1 : 0;
+       }},
+  };
+  int moved = 0;
+  for (const auto& [what, operation] : operations) {
+    for (size_t i = 0; i < damaged.size(); ++i) {
+      // Only EnsureSettingsSkeleton resets a file that parses but lacks its version.
+      if (damaged[i] == flippedVersion && std::string(what) != "EnsureSettingsSkeleton") continue;
+      SCOPED_TRACE(std::string(what) + " over damaged file " + std::to_string(i));
+      Put(damaged[i]);
+      EXPECT_EQ(operation(store), 1);
+      ++moved;
+      auto aside = Aside();
+      ASSERT_EQ(aside.size(), static_cast<size_t>(moved));
+      EXPECT_NE(std::find(aside.begin(), aside.end(), damaged[i]), aside.end()) << "bytes kept intact";
+      EXPECT_EQ(store.Save(u"after", Record(5588, 4)), 1) << "the fresh file has the skeleton";
+      EXPECT_EQ(Names(store).back(), u"after");
+      ASSERT_EQ(Aside().size(), static_cast<size_t>(moved)) << "a good file is never moved";
+    }
   }
+}
+
+TEST_F(SettingsStoreTest, UnreadableFileIsMovedAsideToo) {
+  fs::create_directories(File() / "inside");
+  ui::WatermarkStore store;
+  EXPECT_EQ(store.Save(u"w", Record(816, 1)), 1);
+  EXPECT_EQ(store.Count(), 1);
+  bool folderKept = false;
+  for (const auto& entry : fs::directory_iterator(File().parent_path())) {
+    if (entry.path().filename().string().rfind("r6100settings.dat.damaged-", 0) == 0)
+      folderKept = fs::is_directory(entry.path() / "inside");
+  }
+  EXPECT_TRUE(folderKept);
+}
+
+TEST_F(SettingsStoreTest, AsideNamesCarryTheTimeAndNeverCollide) {
+  platform::hooks::SetLocalTime({2025, 1, 5, 31, 14, 23, 5, 0});
+  ui::CustomPaperStore store;
+  for (const char* garbage : {"<first", "<second"}) {
+    Put(garbage);
+    ASSERT_EQ(store.Count(), 0);
+  }
+  const fs::path folder = File().parent_path();
+  EXPECT_EQ(Read(folder / "r6100settings.dat.damaged-20250131-142305"), "<first");
+  EXPECT_EQ(Read(folder / "r6100settings.dat.damaged-20250131-142305-2"), "<second");
+}
+
+TEST_F(SettingsStoreTest, SaveThatCannotBeMadeDurableFailsAndKeepsTheFile) {
+  ui::FavoriteStore store;
+  ASSERT_EQ(store.EnsureSettingsSkeleton(), 1);
+  const std::string before = Bytes();
+  platform::hooks::FailDurableReplaceAt(platform::hooks::DurableStep::SyncData);
+  EXPECT_EQ(store.Save(u"lost", Record(5588, 1)), 0);
+  platform::hooks::FailDurableReplaceAt(std::nullopt);
+  EXPECT_EQ(Bytes(), before);
+  size_t entries = 0;
+  for ([[maybe_unused]] const auto& e : fs::directory_iterator(File().parent_path())) ++entries;
+  EXPECT_EQ(entries, 2u) << "the file and its lock, no temporary";
 }
 
 TEST_F(SettingsStoreTest, NamesTooLongForTheirFieldAreRefused) {

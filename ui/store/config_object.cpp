@@ -6,19 +6,16 @@
 #include "store/config_object.h"
 
 #include <algorithm>
-#include <atomic>
-#include <cerrno>
-#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <random>
 #include <string>
-#include <vector>
 
 #include "devmode/trace.h"
+#include "platform/durable_file.h"
 #include "platform/utf16.h"
+#include "win/error.h"
 
 namespace ui {
 namespace {
@@ -144,75 +141,6 @@ bool CountsMatch(const ConfigObject* node) {
 }
 
 std::string Utf8Path(std::u16string_view path) { return platform::Utf16ToUtf8(path); }
-
-bool ReadFile(const std::string& path, std::vector<uint8_t>& bytes, bool& tooLarge) {
-  tooLarge = false;
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) return false;
-  uint8_t chunk[1024];
-  bool ok = true;
-  for (;;) {
-    size_t n = std::fread(chunk, 1, sizeof chunk, f);
-    bytes.insert(bytes.end(), chunk, chunk + n);
-    if (bytes.size() > kConfigMaxFileBytes) {
-      tooLarge = true;
-      ok = false;
-      break;
-    }
-    if (n < sizeof chunk) {
-      ok = std::ferror(f) == 0;
-      break;
-    }
-  }
-  std::fclose(f);
-  return ok;
-}
-
-// A temporary name no other writer uses at the same time.
-std::string TemporaryName(const std::string& path) {
-  static std::atomic<unsigned> counter{0};
-  // Drawn per call: processes forked from one parent share every static value.
-  const unsigned long long random = (static_cast<unsigned long long>(std::random_device{}()) << 32) | std::random_device{}();
-  return path + ".tmp" + std::to_string(random) + "-" + std::to_string(counter++);
-}
-
-// Temporary files of writers that died before their rename; left for a while in case the
-// writer is only slow.
-void RemoveAbandonedTemporaries(const std::string& path) {
-  namespace fs = std::filesystem;
-  std::error_code ec;
-  fs::path file(path);
-  const std::string prefix = file.filename().string() + ".tmp";
-  const auto cutoff = fs::file_time_type::clock::now() - std::chrono::minutes(10);
-  for (fs::directory_iterator it(file.parent_path().empty() ? "." : file.parent_path(), ec), end; !ec && it != end;
-       it.increment(ec)) {
-    const std::string name = it->path().filename().string();
-    if (name.rfind(prefix, 0) != 0) continue;
-    auto written = fs::last_write_time(it->path(), ec);
-    if (!ec && written < cutoff) fs::remove(it->path(), ec);
-  }
-}
-
-// Writes bytes to a temporary file beside path, flushes it and renames it over path, so a
-// reader sees the old file or the new one, never a part.
-bool ReplaceFile(const std::string& path, const std::string& bytes) {
-  RemoveAbandonedTemporaries(path);
-  std::string temp = TemporaryName(path);
-  FILE* f = std::fopen(temp.c_str(), "w+b");
-  if (f == nullptr) {
-    devmode::DebugTrace("settings file: cannot create %s (errno %d)\n", temp.c_str(), errno);
-    return false;
-  }
-  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  ok = std::fflush(f) == 0 && ok;
-  ok = std::fclose(f) == 0 && ok;
-  if (ok) ok = std::rename(temp.c_str(), path.c_str()) == 0;
-  if (!ok) {
-    devmode::DebugTrace("settings file: writing %s failed (errno %d)\n", path.c_str(), errno);
-    std::remove(temp.c_str());
-  }
-  return ok;
-}
 
 }  // namespace
 
@@ -383,31 +311,36 @@ ConfigObject* NewDefaultTree() {
   return root;
 }
 
-ConfigDocument* OpenConfigDocument(std::u16string_view path) {
+ConfigDocument* OpenConfigDocument(std::u16string_view path, ConfigOpenError* why) {
+  ConfigOpenError ignored;
+  ConfigOpenError& error = why != nullptr ? *why : ignored;
+  error = ConfigOpenError::CannotCreate;
   if (path.empty() || path.size() > 260) return nullptr;
   std::string file = Utf8Path(path);
   std::error_code ec;
-  if (!std::filesystem::exists(file, ec)) {
+  if (std::filesystem::symlink_status(file, ec).type() == std::filesystem::file_type::not_found) {
     ConfigObject* tree = NewDefaultTree();
     std::string bytes;
-    bool ok = tree != nullptr && SerializeConfigObject(*tree, bytes) && ReplaceFile(file, bytes);
+    bool ok = tree != nullptr && SerializeConfigObject(*tree, bytes) && platform::ReplaceFileDurably(file, bytes);
     FreeConfigObject(tree);
     if (!ok) return nullptr;
   }
-  std::vector<uint8_t> bytes;
-  bool tooLarge = false;
-  if (!ReadFile(file, bytes, tooLarge)) {
-    devmode::DebugTrace("settings file: cannot read %s%s\n", file.c_str(), tooLarge ? " (too large)" : "");
+  std::string bytes;
+  if (!platform::ReadWholeFile(file, bytes, kConfigMaxFileBytes)) {
+    devmode::DebugTrace("settings file: cannot read %s\n", file.c_str());
+    error = ConfigOpenError::Unreadable;
     return nullptr;
   }
-  ConfigReadResult read = ReadConfigObjects(bytes);
+  ConfigReadResult read = ReadConfigObjects({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()});
   if (read.error != ConfigReadError::None) {
     devmode::DebugTrace("settings file: %s is damaged (error %d)\n", file.c_str(), static_cast<int>(read.error));
+    error = ConfigOpenError::Damaged;
     return nullptr;
   }
   auto* document = new ConfigDocument;
   document->path = std::u16string(path);
   document->root = read.root;
+  error = ConfigOpenError::None;
   return document;
 }
 
@@ -415,7 +348,12 @@ bool SaveConfigDocument(const ConfigDocument& document) {
   if (document.root == nullptr) return false;
   std::string bytes;
   if (!SerializeConfigObject(*document.root, bytes)) return false;
-  return ReplaceFile(Utf8Path(document.path), bytes);
+  if (!platform::ReplaceFileDurably(Utf8Path(document.path), bytes)) {
+    devmode::DebugTrace("settings file: writing %s failed (error %lu)\n", Utf8Path(document.path).c_str(),
+                        static_cast<unsigned long>(GetLastError()));
+    return false;
+  }
+  return true;
 }
 
 void FreeConfigDocument(ConfigDocument* document) {

@@ -38,10 +38,11 @@ struct ConfigDocument {
   ConfigObject* root = nullptr;  // null for an empty file
 };
 
+enum class ConfigOpenError { None, CannotCreate, Unreadable, Damaged };
 // Creates the file with the default tree when it does not exist, then reads it. Null when the
-// file cannot be created, opened or parsed (a damaged file is left as it is).
-[[nodiscard]] ConfigDocument* OpenConfigDocument(std::u16string_view path);
-// Writes the whole tree over the file: a temporary file beside it, flushed, renamed over it.
+// file cannot be created, read or parsed (why says which); a damaged file is left as it is.
+[[nodiscard]] ConfigDocument* OpenConfigDocument(std::u16string_view path, ConfigOpenError* why = nullptr);
+// Writes the whole tree over the file durably (platform::ReplaceFileDurably).
 [[nodiscard]] bool SaveConfigDocument(const ConfigDocument& document);
 void FreeConfigDocument(ConfigDocument* document);
 

@@ -1,17 +1,21 @@
-// Settings store operations: each one reads the whole settings file, changes the tree and
-// writes it back whole. Nothing is cached and nothing is locked; the last writer wins.
+// Settings store operations: each one locks the settings file, reads it whole, changes the
+// tree and writes it back whole. Nothing is cached between operations.
 #include "store/settings_store.h"
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <new>
+#include <optional>
 
 #include "devmode/trace.h"
+#include "platform/durable_file.h"
 #include "platform/utf16.h"
 #include "store/config_object.h"
 #include "win/shell.h"
+#include "win/sysinfo.h"
 
 namespace ui {
 namespace {
@@ -31,11 +35,83 @@ struct DocumentDeleter {
 };
 using Document = std::unique_ptr<ConfigDocument, DocumentDeleter>;
 
-Document Open() {
-  auto path = SettingsFilePath();
-  if (!path) return nullptr;
-  return Document(OpenConfigDocument(*path));
+// Adds the collections a store needs (and "UIParam") where they are missing.
+bool AddSkeleton(ConfigObject* root, bool allCollections) {
+  ConfigObject* uiParam = FindChildUtf8(root, kUiParam);
+  if (uiParam == nullptr) uiParam = AddChildUtf8(root, kUiParam, kContainer, nullptr, 0);
+  if (uiParam == nullptr) return false;
+  const char* all[] = {kFavorites, kCurrent, kCustomPapers, kWatermarks};
+  for (size_t i = 0; i < (allCollections ? 4u : 3u); ++i) {
+    if (FindChildUtf8(uiParam, all[i]) == nullptr && AddChildUtf8(uiParam, all[i], kContainer, nullptr, 0) == nullptr)
+      return false;
+  }
+  return true;
 }
+
+// Moves a file the store cannot use out of the way, under a name a person finds beside it
+// ("r6100settings.dat.damaged-20250131-142305", "-2" and on when that is taken). The caller
+// holds the file's lock, so no other store picks the same name.
+bool MoveAside(const std::string& file) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  SYSTEMTIME now{};
+  GetLocalTime(&now);
+  char stamp[64];
+  std::snprintf(stamp, sizeof stamp, ".damaged-%04u%02u%02u-%02u%02u%02u", now.wYear, now.wMonth, now.wDay, now.wHour,
+                now.wMinute, now.wSecond);
+  for (int n = 1; n < 1000; ++n) {
+    std::string aside = file + stamp + (n > 1 ? "-" + std::to_string(n) : std::string());
+    if (fs::exists(fs::symlink_status(aside, ec))) continue;
+    fs::rename(file, aside, ec);
+    if (ec) break;
+    devmode::DebugTrace("settings store: %s could not be used; kept as %s\n", file.c_str(), aside.c_str());
+    return true;
+  }
+  devmode::DebugTrace("settings store: cannot move %s aside (%s)\n", file.c_str(), ec.message().c_str());
+  return false;
+}
+
+// One store operation. The settings file stays locked against every other store, in this and
+// other processes, from the read to the write, so no change that reported success is lost.
+// A file that cannot be read or parsed is moved aside and the operation goes on with a fresh
+// skeleton: the user keeps working and the old bytes stay for whoever wants them.
+class Session {
+ public:
+  explicit Session(bool allCollections) {
+    auto path = SettingsFilePath();
+    if (!path) return;
+    file_ = platform::Utf16ToUtf8(*path);
+    lock_.emplace(file_);
+    ConfigOpenError why = ConfigOpenError::None;
+    doc_.reset(OpenConfigDocument(*path, &why));
+    if (doc_ != nullptr || why == ConfigOpenError::CannotCreate || !lock_->Held()) return;
+    if (!MoveAside(file_)) return;
+    doc_.reset(OpenConfigDocument(*path));
+    if (doc_ == nullptr || doc_->root == nullptr || !AddSkeleton(doc_->root, allCollections) || !Write()) doc_.reset();
+  }
+
+  ConfigDocument* Doc() const { return doc_.get(); }
+  const std::string& File() const { return file_; }
+  bool Locked() const { return lock_ && lock_->Held(); }
+  void Reopen() { doc_.reset(OpenConfigDocument(platform::Utf8ToUtf16(file_))); }
+  ConfigObject* Collection(const char* collection) const {
+    if (doc_ == nullptr || doc_->root == nullptr) return nullptr;
+    return FindChildUtf8(FindChildUtf8(doc_->root, kUiParam), collection);
+  }
+  // Without the lock another process may be writing too, so nothing is written.
+  bool Write() const {
+    if (!Locked()) {
+      devmode::DebugTrace("settings store: %s is not locked, not written\n", file_.c_str());
+      return false;
+    }
+    return doc_ != nullptr && SaveConfigDocument(*doc_);
+  }
+
+ private:
+  std::string file_;
+  std::optional<platform::FileLock> lock_;
+  Document doc_;
+};
 
 // The item's UTF-8 name, or nothing when it is too long for its field.
 std::optional<std::string> ItemName(std::u16string_view name) {
@@ -43,11 +119,6 @@ std::optional<std::string> ItemName(std::u16string_view name) {
   std::string utf8 = platform::Utf16ToUtf8(name);
   if (utf8.size() >= kConfigNameBytes || !NameReadsBack(utf8, kBinary)) return std::nullopt;
   return utf8;
-}
-
-ConfigObject* Collection(const Document& doc, const char* collection) {
-  if (doc == nullptr || doc->root == nullptr) return nullptr;
-  return FindChildUtf8(FindChildUtf8(doc->root, kUiParam), collection);
 }
 
 // Runs one operation, keeping exceptions (out of memory) inside the store.
@@ -97,10 +168,10 @@ int SettingsStore::Save(std::u16string_view name, std::span<const uint8_t> recor
   return Guard("Save", [&] {
     auto utf8 = ItemName(name);
     if (!utf8) return 0;
-    Document doc = Open();
-    ConfigObject* collection = Collection(doc, collection_);
+    Session session(allCollections_);
+    ConfigObject* collection = session.Collection(collection_);
     if (collection == nullptr || !StoreItem(collection, *utf8, record)) return 0;
-    return SaveConfigDocument(*doc) ? 1 : 0;
+    return session.Write() ? 1 : 0;
   });
 }
 
@@ -108,12 +179,12 @@ int SettingsStore::Remove(std::u16string_view name) {
   return Guard("Remove", [&] {
     auto utf8 = ItemName(name);
     if (!utf8) return 0;
-    Document doc = Open();
-    ConfigObject* collection = Collection(doc, collection_);
+    Session session(allCollections_);
+    ConfigObject* collection = session.Collection(collection_);
     ConfigObject* item = FindChildUtf8(collection, *utf8);
     if (item == nullptr) return 0;
     RemoveChildNode(collection, item);
-    return SaveConfigDocument(*doc) ? 1 : 0;
+    return session.Write() ? 1 : 0;
   });
 }
 
@@ -121,8 +192,8 @@ int SettingsStore::Load(std::u16string_view name, void* record, size_t expectedS
   return Guard("Load", [&] {
     auto utf8 = ItemName(name);
     if (!utf8 || record == nullptr) return 0;
-    Document doc = Open();
-    const ConfigObject* item = FindChildUtf8(Collection(doc, collection_), *utf8);
+    Session session(allCollections_);
+    const ConfigObject* item = FindChildUtf8(session.Collection(collection_), *utf8);
     if (item == nullptr || item->dataLength <= 0 || static_cast<size_t>(item->dataLength) != expectedSize) return 0;
     std::memcpy(record, item->data.get(), expectedSize);
     return 1;
@@ -133,8 +204,8 @@ int SettingsStore::SaveCurrent(std::u16string_view, std::span<const uint8_t>) { 
 
 int SettingsStore::List(WCHAR (*names)[kListNameChars], int max) {
   return Guard("List", [&] {
-    Document doc = Open();
-    const ConfigObject* collection = Collection(doc, collection_);
+    Session session(allCollections_);
+    const ConfigObject* collection = session.Collection(collection_);
     if (collection == nullptr) return 0;
     int n = 0;
     for (const ConfigObject* c = collection->firstChild; c != nullptr; c = c->next) {
@@ -154,34 +225,33 @@ int SettingsStore::Capacity() { return kStoreCapacity; }
 
 int SettingsStore::EnsureSettingsSkeleton() {
   return Guard("EnsureSettingsSkeleton", [&] {
-    auto path = SettingsFilePath();
-    if (!path) return 0;
-    Document doc(OpenConfigDocument(*path));
-    if (doc == nullptr) return 0;  // damaged: left for the user, not overwritten
+    Session session(allCollections_);
+    if (session.Doc() == nullptr) return 0;
+    ConfigDocument* doc = session.Doc();
     if (doc->root == nullptr || FindChildUtf8(doc->root, kVersionNode) == nullptr) {
+      // Reset to the skeleton; what was there is kept aside (an empty file holds nothing to keep).
       devmode::DebugTrace("settings store: file without version, starting afresh\n");
-      doc.reset();
       std::error_code ec;
-      std::filesystem::remove(platform::Utf16ToUtf8(*path), ec);
-      doc.reset(OpenConfigDocument(*path));
+      bool empty = std::filesystem::file_size(session.File(), ec) == 0 && !ec;
+      if (!session.Locked()) return 0;
+      if (empty) {
+        std::filesystem::remove(session.File(), ec);
+      } else if (!MoveAside(session.File())) {
+        return 0;
+      }
+      session.Reopen();
+      doc = session.Doc();
       if (doc == nullptr || doc->root == nullptr) return 0;
     }
-    ConfigObject* uiParam = FindChildUtf8(doc->root, kUiParam);
-    if (uiParam == nullptr) uiParam = AddChildUtf8(doc->root, kUiParam, kContainer, nullptr, 0);
-    if (uiParam == nullptr) return 0;
-    const char* all[] = {kFavorites, kCurrent, kCustomPapers, kWatermarks};
-    for (size_t i = 0; i < (allCollections_ ? 4u : 3u); ++i) {
-      if (FindChildUtf8(uiParam, all[i]) == nullptr && AddChildUtf8(uiParam, all[i], kContainer, nullptr, 0) == nullptr)
-        return 0;
-    }
-    return SaveConfigDocument(*doc) ? 1 : 0;
+    if (!AddSkeleton(doc->root, allCollections_)) return 0;
+    return session.Write() ? 1 : 0;
   });
 }
 
 std::optional<std::vector<SettingsStore::Item>> SettingsStore::Items() {
   try {
-    Document doc = Open();
-    const ConfigObject* collection = Collection(doc, collection_);
+    Session session(allCollections_);
+    const ConfigObject* collection = session.Collection(collection_);
     if (collection == nullptr) return std::nullopt;
     std::vector<Item> items;
     for (const ConfigObject* c = collection->firstChild; c != nullptr; c = c->next) {
@@ -200,13 +270,13 @@ int FavoriteStore::SaveCurrent(std::u16string_view name, std::span<const uint8_t
   return Guard("SaveCurrent", [&] {
     auto utf8 = ItemName(name);
     if (!utf8) return 0;
-    Document doc = Open();
-    ConfigObject* current = Collection(doc, kCurrent);
+    Session session(allCollections_);
+    ConfigObject* current = session.Collection(kCurrent);
     if (current == nullptr) return 0;
     // The collection holds at most one setting; anything more is left over from damage.
     while (current->lastChild != nullptr) RemoveChildNode(current, current->lastChild);
     if (!StoreItem(current, *utf8, record)) return 0;
-    return SaveConfigDocument(*doc) ? 1 : 0;
+    return session.Write() ? 1 : 0;
   });
 }
 
@@ -220,8 +290,8 @@ int FavoriteStore::LoadInto(std::u16string_view name, devmode::StoredDevmode& wo
 
 int FavoriteStore::LoadCurrent(SettingsRecord& record, std::u16string* name) {
   return Guard("LoadCurrent", [&] {
-    Document doc = Open();
-    const ConfigObject* item = Collection(doc, kCurrent);
+    Session session(allCollections_);
+    const ConfigObject* item = session.Collection(kCurrent);
     item = item != nullptr ? item->lastChild : nullptr;
     if (item == nullptr || item->dataLength != static_cast<int32_t>(sizeof record)) return 0;
     std::memcpy(&record, item->data.get(), sizeof record);

@@ -3,6 +3,8 @@
 
 #include "win/base.h"
 
+constexpr DWORD ERROR_DLL_INIT_FAILED = 1114;  // a module's DllMain refused DLL_PROCESS_ATTACH
+
 constexpr DWORD GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT = 0x00000002;
 constexpr DWORD GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS = 0x00000004;
 
@@ -43,7 +45,10 @@ struct BITMAPINFOHEADER {
 static_assert(sizeof(BITMAPINFOHEADER) == 40);
 
 extern "C" {
-// Module files are shared libraries (".so"); a missing file gives ERROR_MOD_NOT_FOUND.
+// Module files are shared libraries (".so"); a missing file gives ERROR_MOD_NOT_FOUND. A module's
+// exported DllMain runs with DLL_PROCESS_ATTACH on its first load and DLL_PROCESS_DETACH on its
+// last free; refusing the attach fails the load with ERROR_DLL_INIT_FAILED, the module unloaded.
+// Loading a loaded module again returns its handle with one more reference.
 PLATFORM_API HMODULE WINAPI LoadLibraryW(LPCWSTR fileName);
 PLATFORM_API BOOL WINAPI FreeLibrary(HMODULE module);
 PLATFORM_API BOOL WINAPI GetModuleHandleExW(DWORD flags, LPCWSTR moduleName, HMODULE* module);

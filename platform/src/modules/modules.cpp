@@ -2,6 +2,7 @@
 // language-module generator writes (platform/resource_table.h).
 #include <dlfcn.h>
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -16,8 +17,10 @@
 #include "platform/test_hooks.h"
 #include "platform/utf16.h"
 #include "system/environment.h"
+#include "win/debug.h"
 #include "win/error.h"
 #include "win/modules.h"
+#include "win/printer_ui.h"
 
 namespace {
 
@@ -25,12 +28,16 @@ struct Bitmap {
   platform::BitmapView view;
 };
 
+using DllEntry = BOOL(WINAPI*)(HINSTANCE, DWORD, LPVOID);
+
 struct Module {
   void* dl = nullptr;    // null for a handle that only names a file (from an address)
   std::string path;
   bool program = false;  // the handle names the main program
   const platform::ResourceTable* table = nullptr;
   std::vector<std::unique_ptr<Bitmap>> bitmaps;
+  int loads = 0;               // LoadLibraryW calls not yet matched by FreeLibrary, one dlopen each
+  DllEntry entry = nullptr;    // the module's DllMain, when it has one
 };
 
 struct State {
@@ -43,6 +50,19 @@ struct State {
 State& S() {
   static State s;
   return s;
+}
+
+// Loads and frees run one at a time with their DllMain calls, as under the loader lock;
+// recursive because a DllMain may load or free modules itself. Never taken under S().lock.
+std::recursive_mutex& LoaderLock() {
+  static std::recursive_mutex m;
+  return m;
+}
+
+void Trace(const char* format, const std::string& path) {
+  char line[512];
+  std::snprintf(line, sizeof line, format, path.c_str());
+  OutputDebugStringA(line);
 }
 
 [[maybe_unused]] const bool kRegistered = [] {
@@ -96,6 +116,9 @@ std::optional<BitmapView> ViewBitmap(HBITMAP bitmap) {
 }
 }  // namespace platform
 
+// Windows runs DllMain with DLL_PROCESS_ATTACH on the first load of a module in the process and
+// with DLL_PROCESS_DETACH on its last free; a later load of the same module returns the same
+// handle with one more reference.
 extern "C" HMODULE LoadLibraryW(LPCWSTR fileName) {
   if (fileName == nullptr || *fileName == 0) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -107,35 +130,75 @@ extern "C" HMODULE LoadLibraryW(LPCWSTR fileName) {
     SetLastError(ERROR_MOD_NOT_FOUND);
     return nullptr;
   }
+  std::lock_guard loader(LoaderLock());
   void* dl = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (dl == nullptr) {
     SetLastError(ERROR_MOD_NOT_FOUND);
     return nullptr;
   }
-  auto m = std::make_unique<Module>();
-  m->dl = dl;
-  m->path = path;
-  auto* table = static_cast<const platform::ResourceTable*>(dlsym(dl, platform::kResourceTableSymbol));
-  if (table != nullptr && table->magic == platform::kResourceTableMagic) m->table = table;
-  Module* raw = m.get();
-  std::lock_guard g(S().lock);
-  S().modules.emplace(raw, std::move(m));
-  return reinterpret_cast<HMODULE>(raw);
+  Module* raw = nullptr;
+  {
+    std::lock_guard g(S().lock);
+    for (auto& [key, m] : S().modules) {
+      if (m->dl == dl) {
+        ++m->loads;
+        return reinterpret_cast<HMODULE>(key);
+      }
+    }
+    auto m = std::make_unique<Module>();
+    m->dl = dl;
+    m->path = path;
+    m->loads = 1;
+    auto* table = static_cast<const platform::ResourceTable*>(dlsym(dl, platform::kResourceTableSymbol));
+    if (table != nullptr && table->magic == platform::kResourceTableMagic) m->table = table;
+    m->entry = reinterpret_cast<DllEntry>(dlsym(dl, "DllMain"));
+    raw = m.get();
+    S().modules.emplace(raw, std::move(m));
+  }
+  // The module is already known, so its DllMain may use its own handle and resources.
+  auto handle = reinterpret_cast<HMODULE>(raw);
+  if (raw->entry != nullptr && !raw->entry(handle, DLL_PROCESS_ATTACH, nullptr)) {
+    raw->entry(handle, DLL_PROCESS_DETACH, nullptr);
+    std::unique_ptr<Module> gone;
+    {
+      std::lock_guard g(S().lock);
+      auto it = S().modules.find(raw);
+      gone = std::move(it->second);
+      S().modules.erase(it);
+    }
+    dlclose(gone->dl);
+    Trace("LoadLibraryW: DllMain of %s refused to attach; not loaded\n", path);
+    SetLastError(ERROR_DLL_INIT_FAILED);
+    return nullptr;
+  }
+  return handle;
 }
 
 extern "C" BOOL FreeLibrary(HMODULE module) {
-  std::unique_ptr<Module> m;
+  std::lock_guard loader(LoaderLock());
+  Module* m = nullptr;
   {
     std::lock_guard g(S().lock);
-    auto it = S().modules.find(reinterpret_cast<Module*>(module));
-    if (it == S().modules.end() || it->second->dl == nullptr) {
+    m = Find(module);
+    if (m == nullptr || m->dl == nullptr) {
       SetLastError(ERROR_INVALID_HANDLE);
       return FALSE;
     }
-    m = std::move(it->second);
+    if (--m->loads > 0) {
+      dlclose(m->dl);
+      return TRUE;
+    }
+  }
+  // Detached while the handle still serves its resources, then forgotten and unloaded.
+  if (m->entry != nullptr) m->entry(module, DLL_PROCESS_DETACH, nullptr);
+  std::unique_ptr<Module> gone;
+  {
+    std::lock_guard g(S().lock);
+    auto it = S().modules.find(m);
+    gone = std::move(it->second);
     S().modules.erase(it);
   }
-  dlclose(m->dl);
+  dlclose(gone->dl);
   return TRUE;
 }
 

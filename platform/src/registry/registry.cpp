@@ -6,20 +6,22 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <unordered_set>
-#include <vector>
 
-#include "system/environment.h"
+#include "platform/durable_file.h"
 #include "platform/utf16.h"
+#include "system/environment.h"
 #include "win/error.h"
 
 namespace fs = std::filesystem;
 
 namespace {
+
+// Values are small; a larger file is not one of ours.
+constexpr DWORD kMaxValueBytes = 64u << 20;
 
 struct OpenKey {
   fs::path folder;
@@ -125,9 +127,10 @@ extern "C" LSTATUS RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD, LPDWOR
   if (data != nullptr && cbData == nullptr) return ERROR_INVALID_PARAMETER;
   auto folder = RootFolder(key);
   if (!folder) return ERROR_INVALID_HANDLE;
-  std::ifstream in(ValueFile(*folder, valueName), std::ios::binary);
-  if (!in) return ERROR_FILE_NOT_FOUND;
-  std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string bytes;
+  // A value file that cannot be read (a folder in its place, no permission) is an error of its
+  // own, with its trace; only a missing one is a missing value.
+  if (!platform::ReadWholeFile(ValueFile(*folder, valueName).string(), bytes, kMaxValueBytes)) return GetLastError();
   if (bytes.size() < 4) return ERROR_FILE_NOT_FOUND;
   DWORD storedType;
   std::memcpy(&storedType, bytes.data(), 4);
@@ -145,21 +148,13 @@ extern "C" LSTATUS RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD, LPDWOR
 extern "C" LSTATUS RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD, DWORD type, const BYTE* data,
                                   DWORD cbData) {
   if (data == nullptr && cbData > 0) return ERROR_INVALID_PARAMETER;
+  if (cbData > kMaxValueBytes - 4) return ERROR_INVALID_PARAMETER;
   auto folder = RootFolder(key);
   if (!folder) return ERROR_INVALID_HANDLE;
-  fs::path file = ValueFile(*folder, valueName);
-  fs::path temp = file;
-  temp += ".tmp";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) return ERROR_ACCESS_DENIED;
-    out.write(reinterpret_cast<const char*>(&type), 4);
-    if (cbData > 0) out.write(reinterpret_cast<const char*>(data), cbData);
-    if (!out.flush()) return ERROR_WRITE_FAULT;
-  }
-  std::error_code ec;
-  fs::rename(temp, file, ec);
-  return ec ? ERROR_WRITE_FAULT : ERROR_SUCCESS;
+  std::string bytes(reinterpret_cast<const char*>(&type), 4);
+  if (cbData > 0) bytes.append(reinterpret_cast<const char*>(data), cbData);
+  if (!platform::ReplaceFileDurably(ValueFile(*folder, valueName).string(), bytes)) return GetLastError();
+  return ERROR_SUCCESS;
 }
 
 extern "C" LSTATUS RegDeleteValueW(HKEY key, LPCWSTR valueName) {

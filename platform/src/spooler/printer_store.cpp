@@ -1,16 +1,17 @@
 #include "printer_store.h"
 
-#include <unistd.h>
-
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <mutex>
 #include <nlohmann/json.hpp>
 
 #include "../system/environment.h"
+#include "platform/durable_file.h"
 #include "platform/utf16.h"
 #include "spooler_internal.h"
+#include "win/debug.h"
+#include "win/error.h"
 
 namespace platform::spooler {
 namespace {
@@ -22,6 +23,8 @@ std::mutex& StoreLock() {
   static std::mutex m;
   return m;
 }
+
+constexpr size_t kMaxPrinterFileBytes = 256u << 20;
 
 fs::path StoreRoot() { return fs::path(PlatformRoot()) / "spooler"; }
 
@@ -105,12 +108,64 @@ std::optional<StoredPrinter> FromJson(const json& j) {
   return p;
 }
 
-std::optional<StoredPrinter> ReadFile(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return std::nullopt;
-  json j = json::parse(in, nullptr, /*allow_exceptions=*/false);
-  if (j.is_discarded()) return std::nullopt;
-  return FromJson(j);
+void Trace(const char* format, const std::string& path, const char* why) {
+  char line[512];
+  std::snprintf(line, sizeof line, format, path.c_str(), why);
+  OutputDebugStringA(line);
+}
+
+enum class ReadStatus { Read, Missing, Damaged, Unreadable };
+
+// A file that is not there is a printer that is not there; one that cannot be read or does not
+// parse is said so, with the last error set.
+ReadStatus ReadFile(const fs::path& file, StoredPrinter& printer) {
+  std::string text;
+  if (!ReadWholeFile(file.string(), text, kMaxPrinterFileBytes)) {
+    return GetLastError() == ERROR_FILE_NOT_FOUND ? ReadStatus::Missing : ReadStatus::Unreadable;
+  }
+  json j = json::parse(text, nullptr, /*allow_exceptions=*/false);
+  std::optional<StoredPrinter> p;
+  if (!j.is_discarded()) p = FromJson(j);
+  if (!p) {
+    Trace("spooler: %s is damaged (%s)\n", file.string(), j.is_discarded() ? "not JSON" : "fields missing");
+    SetLastError(ERROR_INVALID_DATA);
+    return ReadStatus::Damaged;
+  }
+  printer = std::move(*p);
+  return ReadStatus::Read;
+}
+
+ReadStatus LoadPrinterLocked(const std::u16string& name, StoredPrinter& printer) {
+  if (name.empty()) {
+    SetLastError(ERROR_INVALID_PRINTER_NAME);
+    return ReadStatus::Missing;
+  }
+  return ReadFile(fs::path(PrinterFolder(name)) / "printer.json", printer);
+}
+
+bool SavePrinterLocked(const StoredPrinter& printer) {
+  if (printer.config.name.empty()) {
+    SetLastError(ERROR_INVALID_PRINTER_NAME);
+    return false;
+  }
+  std::string text;
+  try {
+    text = ToJson(printer).dump(1);
+  } catch (const json::exception& e) {
+    // Strings that are not UTF-8 (a device path in another encoding) cannot be kept in JSON.
+    Trace("spooler: cannot keep the printer in %s: %s\n", PrinterFolder(printer.config.name), e.what());
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  std::error_code ec;
+  fs::path folder = PrinterFolder(printer.config.name);
+  fs::create_directories(folder, ec);
+  if (ec) {
+    Trace("spooler: cannot create %s: %s\n", folder.string(), ec.message().c_str());
+    SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+  }
+  return ReplaceFileDurably((folder / "printer.json").string(), text);
 }
 
 }  // namespace
@@ -118,29 +173,15 @@ std::optional<StoredPrinter> ReadFile(const fs::path& file) {
 std::string PrinterFolder(const std::u16string& name) { return (StoreRoot() / FolderName(name)).string(); }
 
 std::optional<StoredPrinter> LoadPrinter(const std::u16string& name) {
-  if (name.empty()) return std::nullopt;
   std::lock_guard g(StoreLock());
-  return ReadFile(fs::path(PrinterFolder(name)) / "printer.json");
+  StoredPrinter p;
+  if (LoadPrinterLocked(name, p) != ReadStatus::Read) return std::nullopt;
+  return p;
 }
 
 bool SavePrinter(const StoredPrinter& printer) {
-  if (printer.config.name.empty()) return false;
   std::lock_guard g(StoreLock());
-  std::error_code ec;
-  fs::path folder = PrinterFolder(printer.config.name);
-  fs::create_directories(folder, ec);
-  if (ec) return false;
-  // Write beside, then rename: a crash never leaves a half-written printer.
-  fs::path tmp = folder / ("printer.json.tmp" + std::to_string(getpid()));
-  {
-    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out << ToJson(printer).dump(1);
-    out.flush();
-    if (!out) return false;
-  }
-  fs::rename(tmp, folder / "printer.json", ec);
-  return !ec;
+  return SavePrinterLocked(printer);
 }
 
 bool RemovePrinter(const std::u16string& name) {
@@ -153,8 +194,9 @@ std::vector<StoredPrinter> LoadAllPrinters() {
   std::lock_guard g(StoreLock());
   std::vector<StoredPrinter> out;
   std::error_code ec;
-  for (const auto& entry : fs::directory_iterator(StoreRoot(), ec)) {
-    if (auto p = ReadFile(entry.path() / "printer.json")) out.push_back(std::move(*p));
+  for (fs::directory_iterator it(StoreRoot(), ec), end; !ec && it != end; it.increment(ec)) {
+    StoredPrinter p;
+    if (ReadFile(it->path() / "printer.json", p) == ReadStatus::Read) out.push_back(std::move(p));
   }
   std::sort(out.begin(), out.end(),
             [](const StoredPrinter& a, const StoredPrinter& b) { return a.config.name < b.config.name; });
@@ -162,10 +204,19 @@ std::vector<StoredPrinter> LoadAllPrinters() {
 }
 
 bool AddPrinter(const PrinterConfig& config) {
+  std::lock_guard g(StoreLock());
   StoredPrinter p;
-  if (auto old = LoadPrinter(config.name)) p.data = old->data;  // printer data survives a re-add
+  // Printer data survives a re-add. A damaged file is replaced (re-adding is how a printer is
+  // repaired); one that cannot be read at all is left alone rather than overwritten blind.
+  StoredPrinter old;
+  switch (LoadPrinterLocked(config.name, old)) {
+    case ReadStatus::Read: p.data = std::move(old.data); break;
+    case ReadStatus::Missing:
+    case ReadStatus::Damaged: break;
+    case ReadStatus::Unreadable: return false;
+  }
   p.config = config;
-  return SavePrinter(p);
+  return SavePrinterLocked(p);
 }
 
 bool DeletePrinter(const std::u16string& name) { return RemovePrinter(name); }
