@@ -160,12 +160,22 @@ const char* PjlTrayLine(int defaultSource) {
   return nullptr;
 }
 
+const char* PjlTrayLineOfIndex(uint16_t trayIndex) {
+  for (const auto& t : kTrays) {
+    if (t.trayIndex == trayIndex) return t.pjlLine;
+  }
+  return nullptr;
+}
+
 bool TwoSidedPaper(int paperNumber) { return Contains(kTwoSidedPapers, paperNumber); }
 
 CustomSizeValues CustomPaperCommandValues(int32_t widthTenthMm, int32_t lengthTenthMm, bool landscape) {
-  if (landscape) std::swap(widthTenthMm, lengthTenthMm);
   auto toDecipoints = [](int32_t v) { return static_cast<int>(static_cast<int64_t>(v) * 720 / 254); };
-  return {std::clamp(toDecipoints(widthTenthMm), 2550, 6123), std::clamp(toDecipoints(lengthTenthMm), 3401, 10091)};
+  // The limits belong to the paper as it is fed, so they apply before landscape turns it.
+  CustomSizeValues v{std::clamp(toDecipoints(widthTenthMm), 2550, 6123),
+                     std::clamp(toDecipoints(lengthTenthMm), 3401, 10091)};
+  if (landscape) std::swap(v.width, v.length);
+  return v;
 }
 
 int32_t PixelsToTenthMm(int32_t pixels) { return static_cast<int32_t>(pixels * 254.0 / 600.0 + 0.5); }

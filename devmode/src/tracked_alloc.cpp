@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <mutex>
+#include <unordered_map>
 
 #include "devmode/trace.h"
 
@@ -18,6 +20,27 @@ uint32_t ReadSize(const unsigned char* p) {
   uint32_t v;
   std::memcpy(&v, p, 4);
   return v;
+}
+
+// The size of every live block by its payload address. The sizes stored in a block are what an
+// overrun destroys, so they are checked against this copy and never used to find the other one.
+// Never destroyed: blocks may be freed while the library's statics are torn down.
+struct LiveBlocks {
+  std::mutex lock;
+  std::unordered_map<const void*, uint32_t> sizes;  // n + 8
+};
+
+LiveBlocks& Live() {
+  static auto* live = new LiveBlocks;
+  return *live;
+}
+
+// n + 8 of a live block, or 0 for an address this allocator did not hand out.
+uint32_t RecordedTotal(const void* payload) {
+  LiveBlocks& live = Live();
+  std::lock_guard<std::mutex> guard(live.lock);
+  auto it = live.sizes.find(payload);
+  return it == live.sizes.end() ? 0 : it->second;
 }
 
 }  // namespace
@@ -36,6 +59,11 @@ void* TrackedAlloc(size_t n, int32_t* runningTotal) {
   unsigned char* block = raw + kLead;
   std::memcpy(block, &total, 4);
   std::memcpy(block + 4 + n, &total, 4);
+  {
+    LiveBlocks& live = Live();
+    std::lock_guard<std::mutex> guard(live.lock);
+    live.sizes[block + 4] = total;
+  }
   if (runningTotal != nullptr) *runningTotal += static_cast<int32_t>(total);
   return block + 4;
 }
@@ -46,16 +74,24 @@ void TrackedFree(void* payload) {
     return;
   }
   auto* block = static_cast<unsigned char*>(payload) - 4;
-  uint32_t head = ReadSize(block);
-  if (head < 8 || ReadSize(block + head - 4) != head) {
-    DebugTrace("%s:xMEMFREE FATAL ERROR!\n", kPrefix);
-    return;
+  {
+    LiveBlocks& live = Live();
+    std::lock_guard<std::mutex> guard(live.lock);
+    auto it = live.sizes.find(payload);
+    // Both stored sizes are read where the block really ends, whatever the head now says.
+    if (it == live.sizes.end() || ReadSize(block) != it->second || ReadSize(block + it->second - 4) != it->second) {
+      DebugTrace("%s:xMEMFREE FATAL ERROR!\n", kPrefix);
+      return;
+    }
+    live.sizes.erase(it);
   }
   std::free(block - kLead);
 }
 
 size_t TrackedSize(const void* payload) {
-  return payload == nullptr ? 0 : ReadSize(static_cast<const unsigned char*>(payload) - 4) - 8;
+  if (payload == nullptr) return 0;
+  const uint32_t total = RecordedTotal(payload);
+  return total == 0 ? 0 : total - 8;
 }
 
 void* TrackedGrow(void* payload, size_t newSize, int32_t* runningTotal) {

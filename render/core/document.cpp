@@ -103,7 +103,10 @@ void Replay(Pdev& pdev) {
     passes = dm.dmCopies - 1;
   }
   doc.OutputFlags &= ~kSpoolCopyActive;
-  const bool blankBack = p.TwoSided && p.PagesPerSheet <= 1 && (last + 1) % 2 == 1;
+  // Records are sides; two-sided, the printer pairs them into sheets, front then back. A side
+  // with no partner gets a blank back, so the next side always starts a fresh sheet.
+  const bool twoSided = p.TwoSided != 0;
+  const int32_t sides = last + 1;
   for (int pass = 0; pass < passes && !(doc.OutputFlags & kOutputFailed); ++pass) {
     if (p.ReverseOrder) {
       EnterPcl(pdev, 0);
@@ -112,20 +115,23 @@ void Replay(Pdev& pdev) {
       if (doc.lastPaperSent >= 0) WritePaperSize(pdev, doc.lastPaperSent);
       WriteMargins(pdev);
       (void)FlushOutput(pdev);
-      // Poster tiles go out in groups of four: the groups last first, the tiles of a group in
-      // their own order. A last group that is not full is played as far as it goes.
-      const int32_t group = p.LayoutMode == devmode::kLayoutPoster ? 4 : 1;
+      // Whole sheets go out last first, each with its own front and back; poster tiles in groups
+      // of four, the tiles of a group in their own order. A last group that is not full is
+      // played as far as it goes.
+      const int32_t group = p.LayoutMode == devmode::kLayoutPoster ? 4 : (twoSided ? 2 : 1);
       bool ok = true;
       for (int32_t first = last / group * group; first >= 0 && ok; first -= group) {
-        for (int32_t i = first; i < first + group && i <= last && ok; ++i)
+        const int32_t end = std::min(first + group, sides);
+        for (int32_t i = first; i < end && ok; ++i)
           ok = ReplaySpoolRange(pdev, doc.pageRecords[i].offset, doc.pageRecords[i].length) != 0;
+        if (ok && twoSided && (end - first) % 2 == 1) BlankBackSide(pdev);
       }
     } else {
       for (int32_t s = 0; s <= last; ++s) {
         if (!ReplaySpoolRange(pdev, doc.pageRecords[s].offset, doc.pageRecords[s].length)) break;
       }
+      if (twoSided && sides % 2 == 1) BlankBackSide(pdev);
     }
-    if (blankBack) BlankBackSide(pdev);
   }
 }
 

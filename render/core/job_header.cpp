@@ -1,5 +1,8 @@
 // The PJL job header that frames every job, the PCL job set-up that follows it, and the trailer.
+#include <algorithm>
 #include <cstring>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "devmode/paper_tables.h"
@@ -45,6 +48,9 @@ constexpr char kPclUnitOfMeasure[] = "\x1b&u600D";         // PCL units per inch
 constexpr char kPclRasterPresentation[] = "\x1b*r0F";      // raster follows the logical page
 constexpr char kPclDuplex[] = "\x1b&l%dS";                 // simplex / duplex binding
 
+// Longest text put between the quotes of a PJL line: the job name's buffer less its NUL.
+constexpr size_t kPjlTextMax = kJobNameBytes - 1;
+
 constexpr const char* kDayNames[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
 constexpr const char* kMonthNames[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
@@ -53,6 +59,27 @@ constexpr const char* kMonthNames[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun
 // to 32 bytes. It is assembled here so that no 32-byte literal sits in the binary.
 constexpr char kTonerTag[] = "TALIRO-R7700-PCL5E-TM01";
 constexpr uint8_t kTonerPad = 0x00;
+
+// A quoted PJL value ends at its quote and its line at the line end, and an escape byte would leave
+// PJL altogether; names from documents, the network and the spooler may hold any of them. A quote
+// becomes an apostrophe and any control byte a space, so the name stays readable on the panel.
+std::string PjlQuotedText(std::string_view text) {
+  std::string out(text.substr(0, std::min(text.size(), kPjlTextMax)));
+  for (char& c : out) {
+    const auto b = static_cast<unsigned char>(c);
+    if (c == '"') {
+      c = '\'';
+    } else if (b < 0x20 || b == 0x7F) {
+      c = ' ';
+    }
+  }
+  return out;
+}
+
+template <size_t N>
+std::string_view FieldText(const char (&field)[N]) {
+  return {field, static_cast<size_t>(std::find(field, field + N, '\0') - field)};
+}
 
 std::string DriverName(const Pdev& pdev) {
   DWORD needed = 0;
@@ -80,20 +107,24 @@ int WriteJobHeader(Pdev& pdev) {
   const DEVMODEW& dm = pdev.settings.pub;
   const devmode::RenderPrivate& p = pdev.settings.priv;
   WriteBytes(pdev, kUniversalExit, 9);
-  WriteCommand(pdev, kPjlJobName, pdev.jobName);
+  WriteCommand(pdev, kPjlJobName, PjlQuotedText(FieldText(pdev.jobName)).c_str());
 
   char computer[256] = {};
   DWORD size = sizeof computer;
   if (!GetComputerNameA(computer, &size)) computer[0] = 0;
-  WriteCommand(pdev, kPjlComputer, computer);
-  WriteCommand(pdev, kPjlDriverName, DriverName(pdev).c_str());
+  WriteCommand(pdev, kPjlComputer, PjlQuotedText(FieldText(computer)).c_str());
+  WriteCommand(pdev, kPjlDriverName, PjlQuotedText(DriverName(pdev)).c_str());
 
   SYSTEMTIME t{};
   GetLocalTime(&t);
   WriteCommand(pdev, kPjlSpoolTime, kDayNames[t.wDayOfWeek % 7], t.wDay, kMonthNames[(t.wMonth + 11) % 12], t.wYear,
                t.wHour, t.wMinute, t.wSecond, t.wMilliseconds);
   WriteCommand(pdev, pdev.doc.orientation == 1 ? kPjlPortrait : kPjlLandscape);
-  if (const char* tray = devmode::PjlTrayLine(dm.dmDefaultSource)) WriteCommand(pdev, tray, devmode::kPjlTrayLocked);
+  // A chosen tray is locked, and it is the tray the page set-up selects: papers that are fed by
+  // hand go to manual feed whatever tray was asked for.
+  if (devmode::PjlTrayLine(dm.dmDefaultSource) != nullptr) {
+    if (const char* tray = devmode::PjlTrayLineOfIndex(p.TrayIndex)) WriteCommand(pdev, tray, devmode::kPjlTrayLocked);
+  }
   WriteCommand(pdev, kPjlCopies, CopyCount(pdev));
   WriteCommand(pdev, kPjlResolution, 600);
   WriteCommand(pdev, kPjlRenderModel, p.RenderModel);

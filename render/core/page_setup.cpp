@@ -18,8 +18,10 @@ constexpr char kPaperSource[] = "\x1b&l%dH";          // paper source
 constexpr char kMediaType[] = "\x1b&n%dWd%s";         // media type by name
 constexpr char kPageSize[] = "\x1b&l%dA";             // page size
 constexpr char kCustomPageSize[] = "\x1b&f%di%dJ";    // custom page size, decipoints
-constexpr char kTopMargin[] = "\x1b&l%dc&l%dE";       // vertical motion index (1/48 in), top margin in lines
-constexpr char kLeftMargin[] = "\x1b&k%dh&a%dL";      // horizontal motion index (1/120 in), left margin in columns
+// A combined escape stays in one group: "&k" and "&a" are two commands.
+constexpr char kTopMargin[] = "\x1b&l%dc%dE";         // vertical motion index (1/48 in), top margin in lines
+constexpr char kMotionIndex[] = "\x1b&k%dH";          // horizontal motion index (1/120 in)
+constexpr char kLeftMargin[] = "\x1b&a%dL";           // left margin in columns
 constexpr char kPrintDirection0[] = "\x1b&a0P";       // print direction 0
 constexpr char kCursorPosition[] = "\x1b*p%dx%dY";    // cursor position in PCL units
 constexpr char kAnchorPictureFrame[] = "\x1b*c0T";    // anchor the picture frame at the cursor
@@ -80,7 +82,8 @@ int WriteOrientation(Pdev& pdev) {
 int WriteMargins(Pdev& pdev) {
   const devmode::PageGeometry& out = pdev.doc.outputPaper;
   WriteCommand(pdev, kTopMargin, out.top * 48 / 600, 1);
-  return WriteCommand(pdev, kLeftMargin, out.left * 120 / 600, 1);
+  WriteCommand(pdev, kMotionIndex, out.left * 120 / 600);
+  return WriteCommand(pdev, kLeftMargin, 1);
 }
 
 int WritePageSetup(Pdev& pdev, int trayIndex) {

@@ -122,9 +122,23 @@ TEST(CustomPaperCommand, ConvertsAndClamps) {
   v = CustomPaperCommandValues(2100, 2970, false);
   EXPECT_EQ(v.width, 5952);
   EXPECT_EQ(v.length, 8418);
-  v = CustomPaperCommandValues(2970, 2100, true);  // landscape exchanges before converting
+  v = CustomPaperCommandValues(2100, 2970, true);  // landscape exchanges the converted values
+  EXPECT_EQ(v.width, 8418);
+  EXPECT_EQ(v.length, 5952);
+}
+
+TEST(CustomPaperCommand, LimitsApplyToThePaperBeforeLandscapeTurnsIt) {
+  // A width that is a fine width but a short length, and a length that is too wide a width.
+  CustomSizeValues v = CustomPaperCommandValues(1000, 2000, true);
+  EXPECT_EQ(v.width, 5669);
+  EXPECT_EQ(v.length, 2834);
+  v = CustomPaperCommandValues(2160, 3560, true);
+  EXPECT_EQ(v.width, 10091);
+  EXPECT_EQ(v.length, 6122);
+  // Too wide a paper stays too wide for the printer whichever way it is printed.
+  v = CustomPaperCommandValues(2970, 2100, true);
   EXPECT_EQ(v.width, 5952);
-  EXPECT_EQ(v.length, 8418);
+  EXPECT_EQ(v.length, 6123);
 }
 
 TEST(Units, PixelsToTenthMillimetres) {

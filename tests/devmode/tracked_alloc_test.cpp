@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "devmode/tracked_alloc.h"
 #include "support/traces.h"
@@ -55,6 +57,40 @@ TEST(TrackedAlloc, OverwrittenTrailerIsFatalAndLeaks) {
   std::memcpy(p + 16, &saved, 4);
   TrackedFree(p);
   EXPECT_TRUE(traces.Take().empty());
+}
+
+TEST(TrackedAlloc, OverwrittenHeadIsFatalWithoutBeingFollowed) {
+  testsupport::TraceCapture traces;
+  auto* p = static_cast<unsigned char*>(TrackedAlloc(16));
+  const uint32_t saved = SizeAt(p - 4);
+  // A head that points at a copy of itself inside the payload, the trailer intact.
+  const uint32_t inside = 12;
+  std::memcpy(p - 4, &inside, 4);
+  std::memcpy(p + 4, &inside, 4);
+  TrackedFree(p);
+  ASSERT_EQ(traces.Take(), std::vector<std::string>{"UI: :xMEMFREE FATAL ERROR!\n"});
+  // A head far past the block (the sanitizer build fails on any read there).
+  const uint32_t far = 0x40000000;
+  std::memcpy(p - 4, &far, 4);
+  TrackedFree(p);
+  ASSERT_EQ(traces.Take(), std::vector<std::string>{"UI: :xMEMFREE FATAL ERROR!\n"});
+  EXPECT_EQ(TrackedSize(p), 16u);  // measured by the allocator, not by the damaged head
+  std::memcpy(p - 4, &saved, 4);
+  TrackedFree(p);
+  EXPECT_TRUE(traces.Take().empty());
+}
+
+TEST(TrackedAlloc, AddressesItDidNotHandOutAreFatal) {
+  testsupport::TraceCapture traces;
+  alignas(16) unsigned char foreign[64] = {};
+  TrackedFree(foreign + 16);
+  EXPECT_EQ(traces.Take(), (std::vector<std::string>{"UI: :xMEMFREE FATAL ERROR!\n"}));
+  void* p = TrackedAlloc(8);
+  TrackedFree(p);
+  EXPECT_TRUE(traces.Take().empty());
+  TrackedFree(p);  // twice
+  EXPECT_EQ(traces.Take(), (std::vector<std::string>{"UI: :xMEMFREE FATAL ERROR!\n"}));
+  EXPECT_EQ(TrackedSize(foreign + 16), 0u);
 }
 
 TEST(TrackedAlloc, NullAndHugeRequestsAreTraced) {

@@ -58,7 +58,7 @@ class Document : public RenderTest {
 
   std::string Frame() { return Pcl("\\e&a0P\\e*p0x0Y\\e*c0T\\e*c5668x8134Y\\e*p0x118Y"); }
   std::string FirstSetup() {
-    return PclF("\\e%%0A\\e&l0O\\e&l%dH\\e&n6WdPLAIN\\e&l26A\\e&l9c&l1E\\e&k23h&a1L",
+    return PclF("\\e%%0A\\e&l0O\\e&l%dH\\e&n6WdPLAIN\\e&l26A\\e&l9c1E\\e&k23H\\e&a1L",
                 devmode::PclPaperSource(pdev_->settings.priv.TrayIndex)) +
            Frame();
   }
@@ -119,7 +119,7 @@ TEST_F(Document, ReverseOrderSendsTheLastSheetFirstAfterOneBlockOfSetup) {
   const std::string first = Pcl("\\e%0A\\e&l0O\\e&n6WdPLAIN") + Frame() + Hpgl() + Marker(1) + End(1);
   auto later = [&](int n) { return LaterSetup() + Hpgl() + Marker(n) + End(1); };
   const std::string setup =
-      PclF("\\e&l0O\\e&l%dH\\e&l26A\\e&l9c&l1E\\e&k23h&a1L", devmode::PclPaperSource(pdev_->settings.priv.TrayIndex));
+      PclF("\\e&l0O\\e&l%dH\\e&l26A\\e&l9c1E\\e&k23H\\e&a1L", devmode::PclPaperSource(pdev_->settings.priv.TrayIndex));
   EXPECT_STREAM(setup + later(3) + later(2) + first + Trailer(), Printed());
 }
 
@@ -153,6 +153,91 @@ TEST_F(Document, TwoSidedCollatedCopiesStartOnAFreshSheet) {
   const std::string blank = LaterSetup() + Pcl("\\e&l1X\\f");
   const std::string pass = Sheet(1, 1, true) + Sheet(2, 1, false) + Sheet(3, 1, false) + blank;
   EXPECT_STREAM(pass + pass + Trailer(), Printed());
+}
+
+TEST_F(Document, ReversedTwoSidedSheetsKeepTheirOwnFrontAndBack) {
+  stored_.pub.dmCopies = 2;
+  stored_.pub.dmCollate = 1;
+  ASSERT_NE(Open(), nullptr);
+  pdev_->settings.priv.TwoSided = 1;
+  pdev_->settings.priv.FlipShortEdge = 0;
+  pdev_->settings.priv.ReverseOrder = 1;
+  ASSERT_TRUE(StartDoc());
+  Page(1);
+  Page(2);
+  Page(3);
+  EXPECT_STREAM(Header(1, true), Printed());
+  ASSERT_TRUE(EndDoc());
+  const std::string setup =
+      PclF("\\e&l0O\\e&l%dH\\e&l26A\\e&l9c1E\\e&k23H\\e&a1L", devmode::PclPaperSource(pdev_->settings.priv.TrayIndex));
+  const std::string first = Pcl("\\e%0A\\e&l0O\\e&n6WdPLAIN") + Frame() + Hpgl() + Marker(1) + End(1);
+  auto later = [&](int n) { return LaterSetup() + Hpgl() + Marker(n) + End(1); };
+  const std::string blank = LaterSetup() + Pcl("\\e&l1X\\f");
+  // The second sheet (page 3, blank back) first, then the first sheet (pages 1 and 2).
+  const std::string pass = setup + later(3) + blank + first + later(2);
+  EXPECT_STREAM(pass + pass + Trailer(), Printed());
+}
+
+// The order of the pages and blank sides (0) a job sends, for jobs whose sheets differ only in
+// their pages.
+std::vector<int> SideOrder(const std::string& out) {
+  std::vector<int> order;
+  size_t at = 0;
+  while (true) {
+    size_t page = out.find("<page ", at), blank = out.find("\x1b*p0x118Y\x1b&l", at);
+    if (page == std::string::npos && blank == std::string::npos) break;
+    if (page < blank) {
+      order.push_back(std::stoi(out.substr(page + 6)));
+      at = page + 1;
+    } else {
+      order.push_back(0);
+      at = blank + 1;
+    }
+  }
+  return order;
+}
+
+TEST_F(Document, ReversedTwoSidedPosterAndNupSheetsStayWhole) {
+  struct Case {
+    const char* name;
+    uint8_t layout;
+    uint8_t perSheet;
+    int pages;
+    std::vector<int> order;
+  } cases[] = {
+      // tiles in groups of four (two sheets), the last group first, a lone tile backed by a blank
+      {"poster", devmode::kLayoutPoster, 1, 5, {5, 0, 1, 2, 3, 4}},
+      {"poster, whole groups", devmode::kLayoutPoster, 1, 6, {5, 6, 1, 2, 3, 4}},
+      // three 2-up sides: the last side alone on its sheet, then the first sheet front and back
+      {"2-up", devmode::kLayoutNormal, 2, 6, {5, 6, 0, 1, 2, 3, 4}},
+      {"simplex-like even count", devmode::kLayoutNormal, 1, 4, {3, 4, 1, 2}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_NE(Open(), nullptr);
+    pdev_->settings.priv.TwoSided = 1;
+    pdev_->settings.priv.ReverseOrder = 1;
+    pdev_->settings.priv.LayoutMode = c.layout;
+    pdev_->settings.priv.PagesPerSheet = c.perSheet;
+    ASSERT_TRUE(StartDoc());
+    for (int n = 1; n <= c.pages; ++n) Page(n);
+    Printed();
+    ASSERT_TRUE(EndDoc());
+    EXPECT_EQ(SideOrder(Printed()), c.order);
+    Disable(pdev_);
+  }
+}
+
+TEST_F(Document, TwoSidedNupCopiesStartOnAFreshSheet) {
+  stored_.pub.dmCopies = 2;
+  stored_.pub.dmCollate = 1;
+  ASSERT_NE(Open(), nullptr);
+  pdev_->settings.priv.TwoSided = 1;
+  pdev_->settings.priv.PagesPerSheet = 2;
+  ASSERT_TRUE(StartDoc());
+  for (int n = 1; n <= 5; ++n) Page(n);
+  ASSERT_TRUE(EndDoc());
+  EXPECT_EQ(SideOrder(Printed()), (std::vector<int>{1, 2, 3, 4, 5, 0, 1, 2, 3, 4, 5, 0}));
 }
 
 TEST_F(Document, WatermarkProgramGetsPagesWithoutFraming) {

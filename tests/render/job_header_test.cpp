@@ -11,6 +11,8 @@ using testsupport::PclF;
 constexpr char kToner[] = "54414C49524F2D52373730302D50434C35452D544D3031000000000000000000";
 
 struct Expected {
+  std::string jobName = "Quarterly report.docx";
+  std::string computer = "OFFICE-PC";
   std::string orientation = "PORTRAIT";
   std::string tray = "";
   int copies = 1;
@@ -22,8 +24,8 @@ struct Expected {
 };
 
 std::string Header(const Expected& e) {
-  return Pcl("\\e%-12345X@PJL JOB NAME=\"Quarterly report.docx\"\\r\\n") +
-         Pcl("@PJL SET PCNAME=\"OFFICE-PC\"\\r\\n") + PclF("@PJL SET DRIVERNAME=\"%s\"\\r\\n", e.driver.c_str()) +
+  return Pcl("\\e%-12345X") + "@PJL JOB NAME=\"" + e.jobName + Pcl("\"\\r\\n") + "@PJL SET PCNAME=\"" + e.computer +
+         Pcl("\"\\r\\n") + "@PJL SET DRIVERNAME=\"" + e.driver + Pcl("\"\\r\\n") +
          Pcl("@PJL SET SPOOLTIME=\"Mon, 07 Dec 2026 10:0523 +0045\"\\r\\n") +
          PclF("@PJL SET ORIENTATION=%s\\r\\n", e.orientation.c_str()) + Pcl(e.tray) +
          PclF("@PJL SET COPIES=%d\\r\\n", e.copies) + Pcl("@PJL SET RESOLUTION=600\\r\\n@PJL SET RENDERMODEL=G1\\r\\n") +
@@ -89,8 +91,57 @@ TEST_F(JobHeader, LockedTrayLineOnlyForTheFourTrays) {
                                                {15, ""}};
   for (auto [source, line] : trays) {
     pdev->settings.pub.dmDefaultSource = static_cast<SHORT>(source);
+    pdev->settings.priv.TrayIndex = devmode::TrayIndexFor(source, 9);
     EXPECT_STREAM(Header({.tray = line}), HeaderOf(pdev)) << source;
   }
+}
+
+TEST_F(JobHeader, PaperFedByHandLocksTheTrayThePageSetupSelects) {
+  stored_.pub.dmPaperSize = 20;  // envelope #10
+  stored_.pub.dmPaperWidth = 1048;
+  stored_.pub.dmPaperLength = 2413;
+  stored_.pub.dmDefaultSource = 1;  // tray 2 asked for
+  render::Pdev* pdev = Start();
+  ASSERT_NE(pdev, nullptr);
+  ASSERT_EQ(pdev->settings.priv.TrayIndex, 1);
+  EXPECT_STREAM(Header({.tray = "@PJL SET INTRAY1=LOCKED\\r\\n", .paper = "@PJL SET PAPER=COM10\\r\\n"}), HeaderOf(pdev));
+  render::WritePageSetup(*pdev, pdev->settings.priv.TrayIndex);
+  ASSERT_EQ(render::FlushOutput(*pdev), 1);
+  // manual feed ("\\e&l0H")
+  EXPECT_STREAM(Pcl("\\e%0A\\e&l0O\\e&l0H\\e&n6WdPLAIN\\e&l81A\\e&l9c1E\\e&k23H\\e&a1L") +
+                    Pcl("\\e&a0P\\e*p0x0Y\\e*c0T\\e*c2685x6556Y\\e*p0x118Y"),
+                Printed());
+  // Automatic selection still locks nothing.
+  pdev->settings.pub.dmDefaultSource = 7;
+  EXPECT_STREAM(Header({.paper = "@PJL SET PAPER=COM10\\r\\n"}), HeaderOf(pdev));
+}
+
+TEST_F(JobHeader, QuotedTextsCannotEndTheirLineOrLeavePjl) {
+  // Quotes, line ends and escapes from a document name, the computer name and the driver name.
+  ASSERT_TRUE(platform::spooler::AddPrinter({u"Hostile", std::u16string(u"R7700 \"x\"\r\n\x1b") + std::u16string(300, u'D'),
+                                             "rt7700PCL5edr.so", "rt7700PCL5eui.so", u"winprint", "MEMORY:", {}}));
+  HANDLE hostile = nullptr;
+  ASSERT_TRUE(OpenPrinterW(u"Hostile", &hostile, nullptr));
+  DOC_INFO_1W doc{const_cast<LPWSTR>(u"x"), nullptr, nullptr};
+  ASSERT_NE(StartDocPrinterW(hostile, 1, reinterpret_cast<LPBYTE>(&doc)), 0u);
+  platform::hooks::SetComputerName("PC\"\x7f\t1");
+  render::Pdev* pdev = Enable();
+  ASSERT_NE(pdev, nullptr);
+  SURFOBJ so = Surface(pdev);
+  ASSERT_TRUE(DrvStartDoc(so, u"a\"\r\n@PJL RDYMSG DISPLAY=\"X\"\r\n\x1b%-12345X\u00e9"));
+  pdev->settings.priv.DensityLevel = 2;
+  pdev->printer = hostile;
+  render::WriteJobHeader(*pdev);
+  ASSERT_EQ(render::FlushOutput(*pdev), 1);
+  const std::string got = testsupport::AsString(platform::hooks::TakeMemoryPrinterBytes(u"Hostile"));
+  pdev->printer = printer_;
+  EndDocPrinter(hostile);
+  ClosePrinter(hostile);
+  // The Latin-1 letter stays; the driver name is cut to what a job name may hold.
+  const std::string driver = "R7700 'x'   " + std::string(255 - 12, 'D');
+  EXPECT_STREAM(Header({.jobName = "a'  @PJL RDYMSG DISPLAY='X'   %-12345X\xe9", .computer = "PC'  1", .driver = driver}),
+                got);
+  EXPECT_EQ(testsupport::StructureFaults(got + Pcl("\\e%-12345X")), std::vector<std::string>{});
 }
 
 TEST_F(JobHeader, CustomPaperSendsItsSizeInsteadOfAName) {

@@ -36,7 +36,7 @@ TEST_F(PageSetup, FirstSheetOfPortraitA4) {
   ASSERT_NE(pdev, nullptr);
   render::WritePageSetup(*pdev, 2);
   render::WriteHpglPageInit(*pdev);
-  EXPECT_STREAM(PclF("\\e%%0A\\e&l0O\\e&l%dH\\e&n6WdPLAIN\\e&l26A\\e&l9c&l1E\\e&k23h&a1L", devmode::PclPaperSource(2)) +
+  EXPECT_STREAM(PclF("\\e%%0A\\e&l0O\\e&l%dH\\e&n6WdPLAIN\\e&l26A\\e&l9c1E\\e&k23H\\e&a1L", devmode::PclPaperSource(2)) +
                     Frame(5668, 8134, 118) + Pcl("\\e%0B") + kHpglPortrait + "SC-0,1.6933,-0,-1.6933,2RO0IR0,100,0,100",
                 Pending(pdev));
 }
@@ -76,7 +76,7 @@ TEST_F(PageSetup, LandscapeTurnedRoundUsesReverseLandscape) {
   ASSERT_GT(g.width, g.height);
   render::WritePageSetup(*pdev, 2);
   render::WriteHpglPageInit(*pdev);
-  EXPECT_STREAM(PclF("\\e%%0A\\e&l3O\\e&l%dH\\e&n6WdTOUGH\\e&l26A\\e&l%dc&l1E\\e&k%dh&a1L", devmode::PclPaperSource(2),
+  EXPECT_STREAM(PclF("\\e%%0A\\e&l3O\\e&l%dH\\e&n6WdTOUGH\\e&l26A\\e&l%dc1E\\e&k%dH\\e&a1L", devmode::PclPaperSource(2),
                      g.top * 48 / 600, g.left * 120 / 600) +
                     Frame((g.width - g.left - g.right) * 6 / 5, (g.height - g.top - g.bottom) * 6 / 5, g.top) +
                     Pcl("\\e%0BWU;TR0;AC14,4;SP1;CF2;PP1;PW0;TD1;IW;SC-0,1.6933,-0,-1.6933,2RO0IR0,100,0,100"),
@@ -120,6 +120,37 @@ TEST_F(PageSetup, PaperSizeCommands) {
   render::WritePaperSize(*pdev, 11);
   render::WritePaperSize(*pdev, 200);  // not in the table
   EXPECT_STREAM(Pcl("\\e%0A\\e&f2834i5669J\\e&l101A\\e&l318A\\e&l25A\\e&l26A"), Pending(pdev));
+}
+
+TEST_F(PageSetup, LandscapeCustomPaperIsClampedInItsOwnFrameThenTurned) {
+  render::Pdev* pdev = Start();
+  ASSERT_NE(pdev, nullptr);
+  pdev->doc.orientation = 2;
+  // 100 x 200 mm: the 100 mm width is within the limits and must not grow to the least length.
+  pdev->settings.pub.dmPaperWidth = 1000;
+  pdev->settings.pub.dmPaperLength = 2000;
+  render::WritePaperSize(*pdev, 300);
+  // 216 x 356 mm: the length keeps its limit and the width its own.
+  pdev->settings.pub.dmPaperWidth = 2160;
+  pdev->settings.pub.dmPaperLength = 3560;
+  render::WritePaperSize(*pdev, 300);
+  // 80 x 500 mm: each side brought to its own limit before they change places.
+  pdev->settings.pub.dmPaperWidth = 800;
+  pdev->settings.pub.dmPaperLength = 5000;
+  render::WritePaperSize(*pdev, 300);
+  EXPECT_STREAM(Pcl("\\e%0A\\e&f5669i2834J\\e&l101A\\e&f10091i6122J\\e&l101A\\e&f10091i2550J\\e&l101A"),
+                Pending(pdev));
+}
+
+TEST_F(PageSetup, MarginsAreOneGroupPerEscape) {
+  render::Pdev* pdev = Start();
+  ASSERT_NE(pdev, nullptr);
+  pdev->doc.outputPaper.top = 300;
+  pdev->doc.outputPaper.left = 250;
+  render::WriteMargins(*pdev);
+  const std::string out = Pending(pdev);
+  EXPECT_STREAM(Pcl("\\e&l24c1E\\e&k50H\\e&a1L"), out);
+  EXPECT_EQ(testsupport::StructureFaults(out), std::vector<std::string>{});
 }
 
 // --- N-up ---

@@ -1,8 +1,11 @@
 // A small tokenizer for failure messages: PCL escape sequences end at their upper-case letter,
 // PJL lines at their line end, HP-GL/2 instructions at ";" or where the next mnemonic starts.
+// The structure check reads parameterised escapes field by field, as a printer does.
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "support/pcl_notation.h"
 
@@ -61,6 +64,110 @@ std::string Decode(std::string_view s) {
     emit(start, i);
   }
   return out;
+}
+
+namespace {
+
+constexpr std::string_view kExit = "\x1b%-12345X";
+
+bool IsParameterised(unsigned char c) { return c >= 0x21 && c <= 0x2F; }
+bool IsGroupOrParameter(unsigned char c) { return c >= 0x60 && c <= 0x7E; }
+bool IsTermination(unsigned char c) { return c >= 0x40 && c <= 0x5E; }
+
+struct Escape {
+  size_t end = 0;         // first byte after the escape and any data it carries
+  std::string fault;      // empty when the escape is sound
+};
+
+// The escape at `at` (an ESC byte), read the way a PCL parser reads it.
+Escape ReadEscape(std::string_view s, size_t at) {
+  Escape e;
+  size_t i = at + 1;
+  if (i >= s.size()) return {s.size(), "escape cut off at the end of the stream"};
+  const auto parameterised = static_cast<unsigned char>(s[i]);
+  if (!IsParameterised(parameterised)) return {i + 1, ""};  // two-character escape such as \eE
+  ++i;
+  if (i < s.size() && IsGroupOrParameter(static_cast<unsigned char>(s[i])) && parameterised != '%') ++i;
+  const size_t head = i;  // the escape's own prefix ends here
+  while (true) {
+    const size_t valueStart = i;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+    while (i < s.size() && (std::isdigit(static_cast<unsigned char>(s[i])) || s[i] == '.')) ++i;
+    const std::string value(s.substr(valueStart, i - valueStart));
+    if (i >= s.size()) return {s.size(), "escape cut off at the end of the stream: " + Visible(s.substr(at))};
+    const auto c = static_cast<unsigned char>(s[i]);
+    ++i;
+    if (IsGroupOrParameter(c)) continue;  // combined: another parameter of the same group follows
+    if (IsTermination(c)) {
+      const std::string prefix(s.substr(at + 1, head - at - 1));
+      // Commands that carry bytes: every "W", raster plane data and transparent print data.
+      if (c == 'W' || (c == 'V' && prefix == "*b") || (c == 'X' && prefix == "&p")) {
+        const long count = std::strtol(value.c_str(), nullptr, 10);
+        if (count < 0 || static_cast<size_t>(count) > s.size() - i)
+          return {s.size(), "data of " + Visible(s.substr(at, i - at)) + " runs past the end"};
+        i += static_cast<size_t>(count);
+      }
+      return {i, ""};
+    }
+    size_t shown = i;  // the rest of what the printer will take as this escape
+    while (shown < s.size() && shown - at < 32 && !IsTermination(static_cast<unsigned char>(s[shown - 1]))) ++shown;
+    std::string where = Visible(s.substr(at, shown - at));
+    if (IsParameterised(c) && i - 1 > head)
+      return {i - 1, "group change inside a combined escape: " + where};
+    return {i - 1, "malformed escape: " + where};
+  }
+}
+
+// The PJL lines from just after the opening exit sequence up to the language switch.
+void CheckPjlHeader(std::string_view s, size_t from, std::vector<std::string>& faults) {
+  size_t i = from;
+  while (i < s.size()) {
+    size_t end = s.find("\r\n", i);
+    std::string_view line = s.substr(i, end == std::string_view::npos ? s.size() - i : end - i);
+    if (line.substr(0, 4) != "@PJL") {
+      faults.push_back("PJL header line without @PJL: " + Visible(line.substr(0, 40)));
+      return;
+    }
+    size_t quotes = 0;
+    bool control = false;
+    for (unsigned char c : line) {
+      quotes += c == '"' ? 1 : 0;
+      control = control || c < 0x20 || c == 0x7F;
+    }
+    if (control) faults.push_back("control byte in a PJL line: " + Visible(line));
+    if (quotes % 2 != 0) faults.push_back("quote left open in a PJL line: " + Visible(line));
+    if (end == std::string_view::npos) {
+      faults.push_back("PJL line without its line end: " + Visible(line));
+      return;
+    }
+    i = end + 2;
+    if (line.substr(0, 19) == "@PJL ENTER LANGUAGE") return;
+  }
+}
+
+}  // namespace
+
+std::vector<std::string> StructureFaults(std::string_view s) {
+  std::vector<std::string> faults;
+  std::vector<size_t> exits;
+  size_t i = 0;
+  while (i < s.size()) {
+    if (s[i] != '\x1b') {
+      ++i;
+      continue;
+    }
+    Escape e = ReadEscape(s, i);
+    if (!e.fault.empty()) faults.push_back(e.fault);
+    if (s.substr(i, kExit.size()) == kExit) exits.push_back(i);
+    i = std::max(e.end, i + 1);
+  }
+  if (!exits.empty()) {
+    if (exits.size() != 2 || exits[0] != 0 || exits[1] != s.size() - kExit.size())
+      faults.push_back("exit sequences at " + std::to_string(exits.size()) +
+                       " places; a job has one at each end and no other");
+    if (exits[0] == 0 && s.substr(kExit.size(), 4) == "@PJL") CheckPjlHeader(s, kExit.size(), faults);
+  }
+  return faults;
 }
 
 }  // namespace testsupport

@@ -19,4 +19,10 @@ std::string AsString(const std::vector<uint8_t>& bytes);
 // instructions, form feeds), for failure messages that show where two streams part.
 std::string Decode(std::string_view stream);
 
+// What a printer would misread in a stream, one message per fault (empty when sound): a combined
+// escape that changes group ("\e&l9c&l1E"), an escape cut off or malformed, an exit sequence
+// anywhere but at both ends, and a PJL header line that does not start with "@PJL", holds a
+// control byte or leaves a quote open. Data that commands carry ("\e&n6WdPLAIN") is skipped.
+std::vector<std::string> StructureFaults(std::string_view stream);
+
 }  // namespace testsupport

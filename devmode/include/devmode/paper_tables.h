@@ -75,12 +75,15 @@ uint16_t TrayIndexFor(int defaultSource, int paperNumber);
 int PclPaperSource(uint16_t trayIndex);
 // The PJL tray line format ("@PJL SET INTRAY1=%s\r\n" ...) for a dmDefaultSource, or nullptr.
 const char* PjlTrayLine(int defaultSource);
+// The same line for a tray index (render settings' TrayIndex), or nullptr for automatic selection.
+const char* PjlTrayLineOfIndex(uint16_t trayIndex);
 constexpr const char kPjlTrayLocked[] = "LOCKED";
 
 // Two-sided printing is kept only for these papers.
 bool TwoSidedPaper(int paperNumber);
 
-// Values of the custom paper size command ("\e&f%di%dJ") in decipoints, clamped.
+// Values of the custom paper size command ("\e&f%di%dJ") in decipoints: clamped to the paper's
+// limits, then exchanged for landscape.
 struct CustomSizeValues {
   int width;
   int length;
