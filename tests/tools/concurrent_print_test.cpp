@@ -3,9 +3,11 @@
 // clock and names of the test mode. Each run's output must be its own job, byte for byte as when
 // it is printed alone.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <regex>
 #include <string>
@@ -23,15 +25,52 @@ const std::string kTool = TOOL_PATH;
 const std::string kRenderLibrary = RENDER_LIBRARY_PATH;
 
 struct Job {
-  std::string file;
+  std::string file;  // in the examples, or written by the test
   std::vector<std::string> options;
 };
 
-// Partners differ in job and settings, so an output that is the partner's shows.
+// Partners differ in job and settings, so an output that is the partner's shows. The longer jobs
+// keep their spool copies open long enough for the runs to overlap.
 const Job kJobs[][2] = {
     {{"collated-copies.json", {}}, {"reverse-order.json", {}}},
-    {{"collated-copies.json", {"-o", "copies=2"}}, {"reverse-order.json", {"-o", "copies=2", "-o", "collate=true"}}},
-    {{"two-sided.json", {}}, {"reverse-order.json", {"-o", "media=letter"}}},
+    {{"long-collated.json", {}}, {"long-reverse.json", {"-o", "media=letter"}}},
+    {{"two-sided.json", {}}, {"long-reverse.json", {"-o", "copies=2", "-o", "collate=true"}}},
+};
+
+void WriteJobFiles(const fs::path& dir) {
+  std::ofstream(dir / "long-collated.json")
+      << R"({"document": "Long, collated", "settings": {"copies": 2, "collate": true}, "pages": 120})";
+  std::ofstream(dir / "long-reverse.json")
+      << R"({"document": "Long, reversed", "settings": {"output-order": "reverse"}, "pages": 120})";
+}
+
+// Starts every run at once: each child waits for the go before it runs the tool.
+class StartingGate {
+ public:
+  StartingGate() { ok_ = pipe(fds_) == 0; }
+  ~StartingGate() { Open(); }
+  bool ok() const { return ok_; }
+  pid_t Start(const std::vector<std::string>& args, const Env& env, const std::string& logDir) {
+    pid_t gate = fork();
+    if (gate != 0) return gate;
+    close(fds_[1]);
+    char go;
+    (void)!read(fds_[0], &go, 1);  // returns at the end of the pipe: when the gate opens
+    pid_t tool = tooltest::Start(args, env, logDir);
+    auto r = tooltest::Wait(tool, logDir);
+    // The result travels back through files beside the logs.
+    std::ofstream(logDir + "/status") << r.status;
+    std::ofstream(logDir + "/err") << r.err;
+    _exit(0);
+  }
+  void Open() {
+    if (fds_[1] >= 0) close(fds_[1]);
+    fds_[1] = -1;
+  }
+
+ private:
+  int fds_[2] = {-1, -1};
+  bool ok_ = false;
 };
 
 // Outside the test mode the stream carries the time it was spooled.
@@ -44,10 +83,13 @@ class ConcurrentPrint : public testing::Test {
  protected:
   void SetUp() override {
     if (!fs::exists(kRenderLibrary)) GTEST_SKIP() << "the rendering library is not built: " << kRenderLibrary;
+    WriteJobFiles(dir_.path());
   }
 
   std::vector<std::string> Args(const Job& job, const std::string& output) const {
-    std::vector<std::string> args{kTool, std::string(EXAMPLES_DIR) + "/" + job.file};
+    fs::path file = fs::path(EXAMPLES_DIR) / job.file;
+    if (!fs::exists(file)) file = dir_.path() / job.file;
+    std::vector<std::string> args{kTool, file.string()};
     args.insert(args.end(), job.options.begin(), job.options.end());
     args.insert(args.end(), {"--output", output});
     return args;
@@ -79,35 +121,36 @@ TEST_F(ConcurrentPrint, EveryRunPrintsItsOwnJob) {
   const std::string tmp = (dir_.path() / "tmp").string();  // one temporary folder for every run
   fs::create_directories(tmp);
   // Pairs 0, 3, 6, ... share a root in the test mode; 1, 4, ... share one with the real clock;
-  // 2, 5, ... each have a private root, in the test mode.
+  // 2, 5, ... each have a private root, in the test mode. The jobs change every third pair.
   auto sharesRoot = [](int pair) { return pair % 3 != 2; };
   auto testMode = [](int pair) { return pair % 3 != 1; };
   for (int pair = 0; pair < kPairs; ++pair) {
     for (int partner = 0; partner < 2; ++partner) {
       std::string name = "pair" + std::to_string(pair) + "-" + std::to_string(partner);
-      Run run{&kJobs[pair % std::size(kJobs)][partner], testMode(pair), (dir_.path() / (name + ".prn")).string(),
+      Run run{&kJobs[(pair / 3) % std::size(kJobs)][partner], testMode(pair), (dir_.path() / (name + ".prn")).string(),
               (dir_.path() / name).string()};
       fs::create_directories(run.log);
       runs.push_back(run);
     }
   }
-  // Every run starts before any has finished.
+  StartingGate gate;
+  ASSERT_TRUE(gate.ok());
   for (size_t i = 0; i < runs.size(); ++i) {
     int pair = static_cast<int>(i / 2);
     Env env{{"TMPDIR", tmp}};
     if (runs[i].testMode) env["RT7700_TEST_MODE"] = "1";
     if (sharesRoot(pair)) env["RT7700_PLATFORM_ROOT"] = (dir_.path() / ("root" + std::to_string(pair))).string();
-    runs[i].pid = tooltest::Start(Args(*runs[i].job, runs[i].output), env, runs[i].log);
+    runs[i].pid = gate.Start(Args(*runs[i].job, runs[i].output), env, runs[i].log);
     ASSERT_GT(runs[i].pid, 0);
   }
-  std::vector<tooltest::Result> results;
-  for (auto& run : runs) results.push_back(tooltest::Wait(run.pid, run.log));
+  gate.Open();
+  for (const auto& run : runs) waitpid(run.pid, nullptr, 0);
 
   std::map<std::pair<const Job*, bool>, std::string> alone;
   for (size_t i = 0; i < runs.size(); ++i) {
     const Run& run = runs[i];
     SCOPED_TRACE("run " + std::to_string(i) + ": " + run.job->file + (run.testMode ? " (test mode)" : ""));
-    EXPECT_EQ(results[i].status, 0) << results[i].err;
+    EXPECT_EQ(tooltest::ReadFile(run.log + "/status"), "0") << tooltest::ReadFile(run.log + "/err");
     auto key = std::make_pair(run.job, run.testMode);
     if (!alone.count(key)) alone[key] = Alone(*run.job, run.testMode);
     ASSERT_FALSE(alone[key].empty());
