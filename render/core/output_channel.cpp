@@ -8,6 +8,7 @@
 #include "devmode/tracked_alloc.h"
 #include "pdev.h"
 #include "platform/utf16.h"
+#include "win/error.h"
 #include "win/fileapi.h"
 #include "win/spooler.h"
 #include "win/sysinfo.h"
@@ -21,6 +22,12 @@ constexpr char kEnterHpgl2[] = "\x1b%0B";            // enter HP-GL/2, pen at th
 constexpr char kEnterPclPenPosition[] = "\x1b%1A";   // enter PCL, cursor at the pen position
 constexpr char kEnterPcl[] = "\x1b%0A";              // enter PCL, cursor at the last PCL position
 constexpr char kSpoolCopyName[] = "writefile%d%d%d%d%d%d%d%ld.p5c";
+// The same name with a counter, when a file of the first name is already there.
+constexpr char kSpoolCopyNextName[] = "writefile%d%d%d%d%d%d%d%ld-%d.p5c";
+constexpr int kSpoolCopyNames = 100;
+// Room after the folder for the longest name: seven 5-digit fields, an 11-character job id and
+// a 2-digit counter, with "writefile", "-" and ".p5c".
+constexpr DWORD kSpoolCopyNameRoom = 64;
 constexpr uint32_t kPageRecordTableBytes = kPageRecordsPerStep * sizeof(PageRecord);
 
 // Spool copy first, then the printer when the rule says the bytes go out now.
@@ -61,26 +68,52 @@ size_t LastSeparator(std::u16string_view path) {
   return std::max(slash, backslash);
 }
 
-void BuildSpoolCopyName(Pdev& pdev) {
-  DocumentState& doc = pdev.doc;
+// The spool copy's path for the given attempt (0 first); empty when there is no folder for it.
+std::u16string SpoolCopyPath(Pdev& pdev, int attempt) {
   WCHAR folder[kSpoolNameChars] = {};
   std::u16string base;
-  DWORD n = GetTempPathW(kSpoolNameChars, folder);
-  if (n > 0 && n < kSpoolNameChars) {
+  // Asked for no more than leaves room for the name; the platform then offers a shorter folder.
+  DWORD n = GetTempPathW(kSpoolNameChars - kSpoolCopyNameRoom, folder);
+  if (n > 0 && n < kSpoolNameChars - kSpoolCopyNameRoom) {
     base = platform::WideField(folder, kSpoolNameChars);
   } else if (LPWSTR data = EngGetPrinterDataFileName(pdev.hdev); data != nullptr) {
     base = platform::WideField(data, 32768);
   }
   size_t sep = LastSeparator(base);
-  if (sep == std::u16string::npos) return;  // no folder: no file
+  if (sep == std::u16string::npos) return {};  // no folder: no file
   SYSTEMTIME t{};
   GetLocalTime(&t);
   char name[1024];
-  wsprintfA(name, kSpoolCopyName, t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds,
-            static_cast<int>(pdev.jobId));
+  if (attempt == 0) {
+    wsprintfA(name, kSpoolCopyName, t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds,
+              static_cast<int>(pdev.jobId));
+  } else {
+    wsprintfA(name, kSpoolCopyNextName, t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds,
+              static_cast<int>(pdev.jobId), attempt);
+  }
   std::u16string path = base.substr(0, sep + 1) + platform::AnsiToUtf16(name);
-  if (path.size() >= kSpoolNameChars) return;
-  platform::CopyWideField(doc.spoolName, kSpoolNameChars, path);
+  if (path.size() >= kSpoolNameChars) return {};
+  return path;
+}
+
+// Creates the spool copy as a new file of its own; a name already taken (another job's copy, a
+// left-over, a planted link) is never opened, the next name is tried instead.
+void CreateSpoolCopy(Pdev& pdev) {
+  DocumentState& doc = pdev.doc;
+  for (int attempt = 0; attempt < kSpoolCopyNames; ++attempt) {
+    std::u16string path = SpoolCopyPath(pdev, attempt);
+    if (path.empty()) return;
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+      platform::CopyWideField(doc.spoolName, kSpoolNameChars, path);
+      doc.spoolFile = h;
+      return;
+    }
+    DWORD error = GetLastError();
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return;
+  }
 }
 
 }  // namespace
@@ -259,14 +292,7 @@ int StartSpoolCopy(Pdev& pdev) {
   doc.spoolBytes = 0;
   std::memset(doc.spoolName, 0, sizeof doc.spoolName);
   if (doc.pageRecords == nullptr) doc.pageRecords = static_cast<PageRecord*>(devmode::TrackedAlloc(kPageRecordTableBytes));
-  if (doc.spoolName[0] == 0) BuildSpoolCopyName(pdev);
-  if (doc.spoolName[0] != 0) {
-    HANDLE h = CreateFileW(doc.spoolName, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    doc.spoolFile = h == INVALID_HANDLE_VALUE ? nullptr : h;
-    // An old file of the same name must not leak into this job.
-    if (doc.spoolFile != nullptr) SetFilePointer(doc.spoolFile, 0, nullptr, FILE_BEGIN);
-  }
+  CreateSpoolCopy(pdev);
   if (doc.spoolFile != nullptr && doc.pageRecords == nullptr) {
     // Without records nothing could be replayed: no spool copy, and no file left behind.
     DeleteSpoolCopy(pdev);

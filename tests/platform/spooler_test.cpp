@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -301,7 +302,7 @@ TEST_F(Spooler, FileAndDevicePorts) {
   Start(h);
   SetLastError(0xDEAD);
   EXPECT_FALSE(Write(h, "x"));
-  EXPECT_EQ(GetLastError(), ERROR_WRITE_FAULT);
+  EXPECT_EQ(GetLastError(), ERROR_BAD_NETPATH);
   EXPECT_FALSE(Write(h, "x"));
   ClosePrinter(h);
 }
@@ -311,7 +312,68 @@ TEST_F(Spooler, UnusablePortRefusesTheJob) {
   HANDLE h = Open(u"P");
   SetLastError(0xDEAD);
   EXPECT_EQ(Start(h), 0u);
-  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(GetLastError(), ERROR_BAD_NETPATH);
+  ClosePrinter(h);
+}
+
+// A handle keeps the port the printer had when it was opened, and a document that names its
+// output goes there instead: a file, or any port, whatever the stored printer says by then.
+TEST_F(Spooler, JobsGoWhereTheHandleAndTheDocumentSay) {
+  auto first = root_.path() / "first.prn", second = root_.path() / "second.prn";
+  ASSERT_TRUE(spooler::AddPrinter(Config(u"P", "FILE:" + first.string())));
+  HANDLE h = Open(u"P");
+  ASSERT_TRUE(spooler::AddPrinter(Config(u"P", "FILE:" + second.string())));  // another process's set-up
+  ASSERT_NE(Start(h), 0u);
+  Write(h, "one");
+  ASSERT_TRUE(EndDocPrinter(h));
+  EXPECT_EQ(ReadFile(first), "one");
+  EXPECT_FALSE(std::filesystem::exists(second));
+
+  auto named = root_.path() / "named.prn";
+  std::u16string port = u"FILE:" + named.u16string();
+  ASSERT_NE(Start(h, u"Doc", port.c_str()), 0u);
+  Write(h, "two");
+  ASSERT_TRUE(EndDocPrinter(h));
+  EXPECT_EQ(ReadFile(named), "two");
+  EXPECT_EQ(ReadFile(first), "one");
+
+  ASSERT_NE(Start(h, u"Doc", u"MEMORY:"), 0u);
+  Write(h, "three");
+  ASSERT_TRUE(EndDocPrinter(h));
+  EXPECT_EQ(Text(hooks::TakeMemoryPrinterBytes(u"P")), "three");
+
+  SetLastError(0xDEAD);
+  EXPECT_EQ(Start(h, u"Doc", u"socket://printer:9100?colour=red"), 0u);
+  EXPECT_EQ(GetLastError(), ERROR_BAD_NETPATH);
+  ClosePrinter(h);
+  EXPECT_EQ(ReadFile(first), "one");
+}
+
+// Two processes printing at the same moment never share a job id: names made from it (the
+// driver's spool copies) stay apart.
+TEST_F(Spooler, JobIdsDifferBetweenProcesses) {
+  ASSERT_TRUE(spooler::AddPrinter(Config(u"P", "MEMORY:")));
+  int pipeFds[2];
+  ASSERT_EQ(pipe(pipeFds), 0);
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  HANDLE h = Open(u"P");
+  DWORD id = Start(h);
+  if (child == 0) {
+    ssize_t n = write(pipeFds[1], &id, sizeof id);
+    _exit(n == sizeof id ? 0 : 1);
+  }
+  DWORD childId = 0;
+  ASSERT_EQ(read(pipeFds[0], &childId, sizeof childId), static_cast<ssize_t>(sizeof childId));
+  int status = 0;
+  waitpid(child, &status, 0);
+  close(pipeFds[0]);
+  close(pipeFds[1]);
+  EXPECT_NE(id, 0u);
+  EXPECT_NE(childId, 0u);
+  EXPECT_NE(id, childId);
+  EXPECT_LE(id, 0x7FFFFFFFu);  // StartDoc hands it out as a positive int
+  EndDocPrinter(h);
   ClosePrinter(h);
 }
 

@@ -132,6 +132,36 @@ TEST_F(OutputChannel, SpoolCopyMirrorsToThePrinterOnlyForPlainCollatedCopies) {
   EXPECT_EQ(pdev_->doc.spoolName[0], 0);
 }
 
+// The spool copy is a new file of its own: a name already taken (another job's copy at the same
+// moment, a link someone planted to make the driver overwrite a file) is left alone and the
+// next name is used; nobody but the user can read the copy.
+TEST_F(OutputChannel, SpoolCopyIsANewPrivateFileNeverAnExistingOne) {
+  pdev_->jobId = 17;
+  const auto first = TempFolder() / "writefile2026127105234517.p5c";
+  const auto second = TempFolder() / "writefile2026127105234517-1.p5c";
+  const auto third = TempFolder() / "writefile2026127105234517-2.p5c";
+  const auto victim = root_.path() / "victim.txt";
+  std::ofstream(victim) << "not the driver's";
+  std::filesystem::create_symlink(victim, first);
+  std::ofstream(second) << "another job's pages;";
+
+  ASSERT_EQ(render::StartSpoolCopy(*pdev_), 1);
+  ASSERT_TRUE(pdev_->doc.OutputFlags & render::kSpoolCopyActive);
+  EXPECT_EQ(std::u16string(pdev_->doc.spoolName), third.u16string());
+  ASSERT_EQ(Write("sheet 1;"), 1);
+  ASSERT_EQ(render::FlushOutput(*pdev_), 1);
+  ASSERT_EQ(render::ReplaySpoolRange(*pdev_, 0, 8), 1);
+  EXPECT_EQ(Printed(), "sheet 1;");
+  EXPECT_EQ(ReadAll(victim), "not the driver's");
+  EXPECT_EQ(ReadAll(second), "another job's pages;");
+  EXPECT_EQ(ReadAll(third), "sheet 1;");
+  EXPECT_EQ(std::filesystem::status(third).permissions(),
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  render::DeleteSpoolCopy(*pdev_);
+  EXPECT_FALSE(std::filesystem::exists(third));
+  EXPECT_TRUE(std::filesystem::is_symlink(first));
+}
+
 TEST_F(OutputChannel, FailedSpoolCopyWriteSetsTheFailureBit) {
   ASSERT_EQ(render::StartSpoolCopy(*pdev_), 1);
   hooks::FailFileWritesAt(4);

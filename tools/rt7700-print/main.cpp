@@ -365,7 +365,11 @@ int main(int argc, char** argv) {
     return kExitFailed;
   }
   std::u16string docName = platform::Utf8ToUtf16(document);
-  DOCINFOW doc{sizeof(DOCINFOW), docName.c_str(), nullptr, nullptr, 0};
+  DOCINFOW doc{sizeof(DOCINFOW), docName.c_str(), [&port] {
+                 // The run's own output: the printer's stored port may be another run's by now.
+                 static const std::u16string output = platform::Utf8ToUtf16(port);
+                 return output.c_str();
+               }(), nullptr, 0};
   bool progress = isatty(STDERR_FILENO) != 0;
   int result = StartDocW(hdc, &doc) > 0 ? 1 : SP_ERROR;
   for (long long page = 1; result > 0 && page <= pages && !g_interrupted; ++page) {

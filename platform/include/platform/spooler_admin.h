@@ -15,6 +15,8 @@ namespace platform::spooler {
 //   "FILE:/path/out.prn"  a file, rewritten per job
 //   "/dev/usb/lp0"        a device file (any absolute path)
 //   "socket://host:9100"  a TCP printer (raw port)
+//   "socket://[::1]:9100?timeout=30"  ... with a bracketed IPv6 address and the seconds it may
+//                         go without taking a byte or closing (60 unless given)
 //   "MEMORY:"             kept in memory, for tests (see MemoryPrinterBytes)
 struct PrinterConfig {
   std::u16string name;

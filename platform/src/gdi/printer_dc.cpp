@@ -161,9 +161,16 @@ bool HasRequiredHooks(const DriverLibrary& driver) {
          driver.Hook<PFN_DrvDisableSurface>(INDEX_DrvDisableSurface) != nullptr;
 }
 
-// Why a page or document call failed: the job was cancelled, or the driver could not go on.
+// Why the job failed: cancelled, its delivery's own reason, or else the driver could not go on.
+// Asked of the spooler, as whatever the driver called since may have overwritten the last error.
+DWORD JobError(const PrinterDc& dc) {
+  if (spooler::JobCancelled(dc.printer)) return ERROR_PRINT_CANCELLED;
+  DWORD delivery = spooler::JobFailureReason(dc.printer);
+  return delivery != ERROR_SUCCESS ? delivery : ERROR_WRITE_FAULT;
+}
+
 int JobFailure(const PrinterDc& dc) {
-  SetLastError(spooler::JobCancelled(dc.printer) ? ERROR_PRINT_CANCELLED : ERROR_WRITE_FAULT);
+  SetLastError(JobError(dc));
   return SP_ERROR;
 }
 
@@ -293,8 +300,9 @@ int StartDocW(HDC hdc, const DOCINFOW* docInfo) {
     auto start = dc->driver->Hook<PFN_DrvStartDoc>(INDEX_DrvStartDoc);
     if (start != nullptr && !start(&dc->surface, named ? docName.data() : nullptr, job)) {
       GdiTrace("GDI: DrvStartDoc failed, job %u abandoned\n", job);
+      DWORD delivery = platform::spooler::JobFailureReason(dc->printer);
       AbortJob(*dc, hdc);
-      return Refuse(ERROR_INVALID_PARAMETER);
+      return Refuse(delivery != ERROR_SUCCESS ? delivery : ERROR_INVALID_PARAMETER);
     }
     dc->events->Send(dc->printer, hdc, DOCUMENTEVENT_STARTDOCPOST, sizeof job, &job);
     return static_cast<int>(job);
@@ -335,8 +343,11 @@ int EndDoc(HDC hdc) {
   // Asked before EndDocPrinter, which closes the job: a cancelled job or a failed delivery.
   bool cancelled = platform::spooler::JobCancelled(dc->printer);
   bool lost = DeliveryFailed(*dc);
-  bool delivered = EndDocPrinter(dc->printer) != FALSE && !lost;
-  DWORD deliveryError = delivered || lost ? ERROR_SUCCESS : GetLastError();
+  BOOL closed = EndDocPrinter(dc->printer);
+  DWORD endError = closed ? ERROR_SUCCESS : GetLastError();
+  bool delivered = closed != FALSE && !lost;
+  DWORD deliveryError = delivered ? ERROR_SUCCESS : platform::spooler::JobFailureReason(dc->printer);
+  if (deliveryError == ERROR_SUCCESS) deliveryError = endError;
   dc->inDoc = false;
   dc->jobId = 0;
   dc->events->Send(dc->printer, hdc, DOCUMENTEVENT_ENDDOCPOST);

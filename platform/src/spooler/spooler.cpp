@@ -1,4 +1,6 @@
 // The spooler calls: open printers, their driver and data, and jobs delivered through the port.
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cstring>
@@ -37,12 +39,14 @@ struct Job {
   DWORD status = JOB_STATUS_SPOOLING;
   bool cancelled = false;
   bool failed = false;
+  DWORD error = ERROR_SUCCESS;  // why the delivery failed
   std::unique_ptr<Delivery> delivery;
   SYSTEMTIME submitted{};
 };
 
 struct Handle {
   std::u16string printer;
+  std::string port;  // taken when the printer is opened: a later change of the printer is not this job's
   ACCESS_MASK access = PRINTER_ACCESS_USE;
   std::shared_ptr<Job> job;
 };
@@ -50,7 +54,7 @@ struct Handle {
 std::mutex g_lock;
 std::set<Handle*> g_handles;
 std::map<DWORD, std::shared_ptr<Job>> g_jobs;  // jobs stay listed after they end
-DWORD g_nextJob = 1;
+uint32_t g_jobCounter = 0;
 std::map<std::u16string, WriteHooks> g_writeHooks;
 std::atomic<bool> g_cancelAll{false};
 
@@ -86,6 +90,28 @@ bool CheckBuffer(DWORD needed, DWORD cbBuf, LPBYTE buf, LPDWORD pcbNeeded) {
   return true;
 }();
 
+// Job ids are unique among the processes running at a time, as they would be in a shared
+// spooler: the process id above a per-process counter, kept below 2^31 so that StartDoc's int
+// result stays positive (pids stay below 2^22).
+DWORD NextJobId() {
+  constexpr uint32_t kCounterBits = 9;
+  const auto pid = static_cast<uint32_t>(::getpid()) & ((1u << 22) - 1);
+  for (uint32_t tries = 0; tries < (1u << kCounterBits); ++tries) {
+    DWORD id = (pid << kCounterBits) | (g_jobCounter++ & ((1u << kCounterBits) - 1));
+    auto it = g_jobs.find(id);
+    if (id != 0 && (it == g_jobs.end() || it->second->delivery == nullptr)) return id;
+  }
+  return 0;
+}
+
+// Marks the job failed by its delivery and sets the last error to why.
+void FailJob(Job& job, DWORD error) {
+  job.failed = true;
+  job.status |= JOB_STATUS_ERROR;
+  if (job.error == ERROR_SUCCESS) job.error = error != ERROR_SUCCESS ? error : ERROR_WRITE_FAULT;
+  SetLastError(job.error);
+}
+
 void CheckCancelAt(Job& job) {
   if (g_cancelAll.load()) job.cancelled = true;
   auto it = g_writeHooks.find(job.printer);
@@ -100,6 +126,12 @@ bool JobCancelled(HANDLE printer) {
   if (h == nullptr || !h->job) return false;
   CheckCancelAt(*h->job);
   return h->job->cancelled;
+}
+
+DWORD JobFailureReason(HANDLE printer) {
+  std::lock_guard g(g_lock);
+  Handle* h = Lookup(printer);
+  return h != nullptr && h->job ? h->job->error : ERROR_SUCCESS;
 }
 
 std::optional<std::u16string> PrinterNameOf(HANDLE printer) {
@@ -146,11 +178,13 @@ extern "C" BOOL OpenPrinterW(LPCWSTR printerName, HANDLE* printer, const PRINTER
   }
   *printer = nullptr;
   std::u16string name(platform::WideField(printerName, 4096));
-  if (!LoadPrinter(name)) {
+  auto stored = LoadPrinter(name);
+  if (!stored) {
     SetLastError(ERROR_INVALID_PRINTER_NAME);
     return FALSE;
   }
-  auto* h = new Handle{name, defaults != nullptr ? defaults->DesiredAccess : PRINTER_ACCESS_USE, nullptr};
+  auto* h = new Handle{name, stored->config.port, defaults != nullptr ? defaults->DesiredAccess : PRINTER_ACCESS_USE,
+                       nullptr};
   std::lock_guard g(g_lock);
   g_handles.insert(h);
   *printer = h;
@@ -301,23 +335,24 @@ extern "C" DWORD StartDocPrinterW(HANDLE printer, DWORD level, LPBYTE docInfo) {
     SetLastError(ERROR_INVALID_PARAMETER);  // one job at a time per handle
     return 0;
   }
-  auto stored = LoadPrinter(h->printer);
-  if (!stored) {
-    SetLastError(ERROR_INVALID_PRINTER_NAME);
-    return 0;
-  }
   const auto* doc = reinterpret_cast<const DOC_INFO_1W*>(docInfo);
-  std::string port = stored->config.port;
+  // An output named by the document goes instead of the printer's port, as on the real spooler.
+  std::unique_ptr<Delivery> delivery;
   if (doc->pOutputFile != nullptr && *doc->pOutputFile != 0) {
-    port = "FILE:" + platform::Utf16ToUtf8(doc->pOutputFile);
+    delivery = OpenOutputFile(platform::Utf16ToUtf8(platform::WideField(doc->pOutputFile, 32768)), h->printer);
+  } else {
+    delivery = OpenDelivery(h->port, h->printer);
   }
-  auto delivery = OpenDelivery(port, h->printer);
   if (!delivery) {
-    SetLastError(ERROR_INVALID_PARAMETER);
+    SetLastError(ERROR_BAD_NETPATH);
     return 0;
   }
   auto job = std::make_shared<Job>();
-  job->id = g_nextJob++;
+  job->id = NextJobId();
+  if (job->id == 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);  // every id of this process is in use
+    return 0;
+  }
   job->printer = h->printer;
   if (doc->pDocName != nullptr) job->document = doc->pDocName;
   job->delivery = std::move(delivery);
@@ -343,7 +378,11 @@ extern "C" BOOL WritePrinter(HANDLE printer, LPCVOID buf, DWORD cbBuf, LPDWORD w
     SetLastError(ERROR_PRINT_CANCELLED);
     return FALSE;
   }
-  if (job.failed || (buf == nullptr && cbBuf > 0)) {
+  if (job.failed) {
+    SetLastError(job.error);
+    return FALSE;
+  }
+  if (buf == nullptr && cbBuf > 0) {
     SetLastError(ERROR_WRITE_FAULT);
     return FALSE;
   }
@@ -352,9 +391,7 @@ extern "C" BOOL WritePrinter(HANDLE printer, LPCVOID buf, DWORD cbBuf, LPDWORD w
   if (hooks != g_writeHooks.end()) {
     if (hooks->second.failAt && job.bytes + count > *hooks->second.failAt) {
       // As a real delivery failure: the job is failed and its output is not kept.
-      job.failed = true;
-      job.status |= JOB_STATUS_ERROR;
-      SetLastError(ERROR_WRITE_FAULT);
+      FailJob(job, ERROR_WRITE_FAULT);
       return FALSE;
     }
     if (hooks->second.shortAt && job.bytes + count > *hooks->second.shortAt) {
@@ -362,9 +399,7 @@ extern "C" BOOL WritePrinter(HANDLE printer, LPCVOID buf, DWORD cbBuf, LPDWORD w
     }
   }
   if (count > 0 && !job.delivery->Send(static_cast<const uint8_t*>(buf), count)) {
-    job.failed = true;
-    job.status |= JOB_STATUS_ERROR;
-    SetLastError(ERROR_WRITE_FAULT);
+    FailJob(job, job.delivery->Error());
     return FALSE;
   }
   job.bytes += count;
@@ -384,17 +419,21 @@ extern "C" BOOL EndDocPrinter(HANDLE printer) {
   bool ok = true;
   if (job.failed) {
     job.delivery->Abandon();
-    job.status = JOB_STATUS_ERROR;
     ok = false;
   } else if (job.cancelled) {
     job.delivery->Abandon();
     job.status = JOB_STATUS_DELETED;
+  } else if (job.delivery->Finish()) {
+    job.status = JOB_STATUS_PRINTED;
   } else {
-    ok = job.delivery->Finish();
-    job.status = ok ? JOB_STATUS_PRINTED : JOB_STATUS_ERROR;
+    FailJob(job, job.delivery->Error());
+    ok = false;
   }
   job.delivery.reset();
-  if (!ok) SetLastError(ERROR_WRITE_FAULT);
+  if (!ok) {
+    job.status = JOB_STATUS_ERROR;
+    SetLastError(job.error);
+  }
   return ok ? TRUE : FALSE;
 }
 

@@ -52,10 +52,15 @@ extern "C" HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD, SECURITY_AT
     return INVALID_HANDLE_VALUE;
   }
   int flags = O_CLOEXEC;
+  mode_t mode = 0644;
   bool read = access & GENERIC_READ, write = access & GENERIC_WRITE;
   flags |= read && write ? O_RDWR : (write ? O_WRONLY : O_RDONLY);
   switch (disposition) {
-    case CREATE_NEW: flags |= O_CREAT | O_EXCL; break;
+    // A new file of its own: never through a link someone planted, and readable by this user only.
+    case CREATE_NEW:
+      flags |= O_CREAT | O_EXCL | O_NOFOLLOW;
+      mode = 0600;
+      break;
     case CREATE_ALWAYS: flags |= O_CREAT | O_TRUNC; break;
     case OPEN_EXISTING: break;
     case OPEN_ALWAYS: flags |= O_CREAT; break;
@@ -65,7 +70,7 @@ extern "C" HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD, SECURITY_AT
   std::string path = PathOf(fileName);
   struct stat st{};
   bool existed = ::stat(path.c_str(), &st) == 0;
-  int fd = ::open(path.c_str(), flags, 0644);
+  int fd = ::open(path.c_str(), flags, mode);
   if (fd < 0) {
     SetLastError(ErrorFromErrno(errno));
     return INVALID_HANDLE_VALUE;

@@ -1,12 +1,16 @@
 // Local time, computer name, temporary folder and the calling process's executable.
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "hook_state.h"
@@ -24,6 +28,29 @@ std::string ExecutablePath() {
   auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
   return ec ? std::string() : exe.string();
 }
+
+// The user's own temporary folder: "rt7700-<uid>" in `base`, made mode 0700 when it is missing.
+// An existing one is used only when it is a real folder (not a link), owned by this user, with
+// no access for anyone else; otherwise there is none.
+std::optional<std::string> PrivateFolderIn(std::string base) {
+  while (base.size() > 1 && base.back() == '/') base.pop_back();
+  std::string folder = (base == "/" ? "" : base) + "/rt7700-" + std::to_string(geteuid());
+  bool made = ::mkdir(folder.c_str(), 0700) == 0;
+  if (!made && errno != EEXIST) return std::nullopt;
+  int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  struct stat st {};
+  bool ok = ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == geteuid();
+  // A umask may have taken the owner's bits from a folder just made.
+  if (ok && made && (st.st_mode & 07777) != 0700) ok = ::fchmod(fd, 0700) == 0 && ::fstat(fd, &st) == 0;
+  ok = ok && (st.st_mode & 07777) == 0700;
+  ::close(fd);
+  if (!ok) return std::nullopt;
+  return folder + "/";
+}
+
+// A short folder for callers whose buffer cannot hold the user's folder under a long $TMPDIR.
+constexpr char kShortTempBase[] = "/tmp";
 
 }  // namespace
 
@@ -75,22 +102,34 @@ extern "C" BOOL GetComputerNameA(LPSTR buffer, LPDWORD size) {
   return TRUE;
 }
 
+// The folder is private to the user, so files made there (the driver's spool copies) are neither
+// readable by nor plantable for other users. The test hook gives its folder as it is.
 extern "C" DWORD GetTempPathW(DWORD bufferLength, LPWSTR buffer) {
-  std::string folder;
+  std::u16string wide;
+  auto fits = [&](const std::u16string& s) { return buffer != nullptr && bufferLength >= s.size() + 1; };
   if (auto o = platform::hooks::TempFolderOverride()) {
-    folder = *o;
-  } else if (const char* v = std::getenv("TMPDIR"); v != nullptr && *v != '\0') {
-    folder = v;
+    if (o->empty()) {
+      SetLastError(ERROR_PATH_NOT_FOUND);
+      return 0;
+    }
+    wide = platform::Utf8ToUtf16(o->back() == '/' ? *o : *o + "/");
   } else {
-    folder = "/tmp";
+    const char* v = std::getenv("TMPDIR");
+    std::string base = v != nullptr && *v != '\0' ? v : kShortTempBase;
+    std::optional<std::string> folder = PrivateFolderIn(base);
+    if (folder) wide = platform::Utf8ToUtf16(*folder);
+    // A size query learns the user's folder; a buffer too small for it gets the short one.
+    bool query = buffer == nullptr || bufferLength == 0;
+    if (!folder || (!query && !fits(wide))) {
+      if (auto shortFolder = PrivateFolderIn(kShortTempBase)) {
+        wide = platform::Utf8ToUtf16(*shortFolder);
+      } else if (!folder) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return 0;
+      }
+    }
   }
-  if (folder.empty()) {
-    SetLastError(ERROR_PATH_NOT_FOUND);
-    return 0;
-  }
-  if (folder.back() != '/') folder += '/';
-  std::u16string wide = platform::Utf8ToUtf16(folder);
-  if (buffer == nullptr || bufferLength < wide.size() + 1) return static_cast<DWORD>(wide.size() + 1);
+  if (!fits(wide)) return static_cast<DWORD>(wide.size() + 1);
   std::memcpy(buffer, wide.c_str(), (wide.size() + 1) * sizeof(WCHAR));
   return static_cast<DWORD>(wide.size());
 }

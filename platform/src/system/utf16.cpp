@@ -65,42 +65,58 @@ bool WideFieldTerminated(const WCHAR* field, size_t capacity) {
   return WideLength(field, capacity) < capacity;
 }
 
+// Ill-formed input becomes U+FFFD, one for each maximal part of a sequence that could still have
+// been valid: overlong forms, surrogates, values past U+10FFFF and cut sequences never decode to a
+// character, so a filter on the bytes sees what the wide string holds.
 std::u16string Utf8ToUtf16(std::string_view text) {
   std::u16string out;
   out.reserve(text.size());
   size_t i = 0;
   while (i < text.size()) {
-    auto b = static_cast<unsigned char>(text[i]);
-    char32_t cp = 0xFFFD;
-    size_t len = 1;
+    auto b = static_cast<unsigned char>(text[i++]);
     if (b < 0x80) {
-      cp = b;
-    } else if ((b & 0xE0) == 0xC0) {
-      len = 2;
-    } else if ((b & 0xF0) == 0xE0) {
-      len = 3;
-    } else if ((b & 0xF8) == 0xF0) {
-      len = 4;
+      out.push_back(b);
+      continue;
     }
-    if (len > 1) {
-      if (i + len > text.size()) {
-        len = 1;
-      } else {
-        cp = b & (0x3F >> (len - 1));
-        bool ok = true;
-        for (size_t k = 1; k < len; ++k) {
-          auto c = static_cast<unsigned char>(text[i + k]);
-          if ((c & 0xC0) != 0x80) ok = false;
-          cp = (cp << 6) | (c & 0x3F);
-        }
-        if (!ok || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-          cp = 0xFFFD;
-          len = 1;
-        }
+    size_t more = 0;
+    char32_t cp = 0;
+    unsigned char low = 0x80, high = 0xBF;  // the range of the byte after the lead
+    if (b >= 0xC2 && b <= 0xDF) {
+      more = 1;
+      cp = b & 0x1F;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+      more = 2;
+      cp = b & 0x0F;
+      if (b == 0xE0) low = 0xA0;   // overlong below U+0800
+      if (b == 0xED) high = 0x9F;  // surrogates
+    } else if (b >= 0xF0 && b <= 0xF4) {
+      more = 3;
+      cp = b & 0x07;
+      if (b == 0xF0) low = 0x90;   // overlong below U+10000
+      if (b == 0xF4) high = 0x8F;  // past U+10FFFF
+    } else {
+      out.push_back(u'\uFFFD');  // C0, C1, F5..FF, or a stray continuation byte
+      continue;
+    }
+    bool whole = true;
+    for (size_t k = 0; k < more; ++k, low = 0x80, high = 0xBF) {
+      if (i >= text.size()) {
+        whole = false;
+        break;
       }
+      auto c = static_cast<unsigned char>(text[i]);
+      if (c < low || c > high) {
+        whole = false;
+        break;
+      }
+      cp = (cp << 6) | (c & 0x3F);
+      ++i;
     }
-    AppendUtf16(out, cp);
-    i += len;
+    if (whole) {
+      AppendUtf16(out, cp);
+    } else {
+      out.push_back(u'\uFFFD');
+    }
   }
   return out;
 }
