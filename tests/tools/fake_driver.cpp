@@ -1,10 +1,13 @@
 // A printer graphics library that prints nothing: its hooks record how the engine calls them, so
 // the GDI layer's mapping of application calls onto hooks can be checked line by line.
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <string>
+#include <chrono>
+#include <thread>
 
 #include "fake_driver.h"
 #include "platform/utf16.h"
@@ -139,8 +142,20 @@ BOOL StartPage(SURFOBJ* pso) {
   return Fails("StartPage") ? FALSE : TRUE;
 }
 
+// With RT7700_FAKE_DRIVER_WAIT=FILE the first page creates FILE and waits (at most a minute) until
+// the job is cancelled, so a test can signal a run that is known to be printing.
+void WaitForCancel(SURFOBJ* pso) {
+  static bool waited = false;
+  const char* marker = std::getenv("RT7700_FAKE_DRIVER_WAIT");
+  if (marker == nullptr || waited) return;
+  waited = true;
+  if (FILE* f = std::fopen(marker, "w")) std::fclose(f);
+  for (int i = 0; i < 6000 && !EngCheckAbort(pso); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
+
 BOOL SendPage(SURFOBJ* pso) {
   Log("SendPage " + Id(pso, "SendPage"));
+  WaitForCancel(pso);
   return Fails("SendPage") ? FALSE : TRUE;
 }
 

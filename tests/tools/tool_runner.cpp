@@ -12,7 +12,7 @@ extern char** environ;
 
 namespace tooltest {
 
-pid_t Start(const std::vector<std::string>& args, const Env& env, const std::string& dir) {
+pid_t Start(const std::vector<std::string>& args, const Env& env, const std::string& dir, int stdoutFd) {
   std::vector<std::string> environment;
   for (char** e = environ; *e != nullptr; ++e) {
     if (std::strncmp(*e, "RT7700_", 7) != 0) environment.emplace_back(*e);
@@ -28,7 +28,8 @@ pid_t Start(const std::vector<std::string>& args, const Env& env, const std::str
   if (pid == 0) {
     int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    dup2(o, 1);
+    dup2(stdoutFd >= 0 ? stdoutFd : o, 1);
+    if (stdoutFd >= 0) close(stdoutFd);
     dup2(e, 2);
     close(o);
     close(e);

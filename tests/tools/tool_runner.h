@@ -17,9 +17,10 @@ struct Result {
 
 using Env = std::map<std::string, std::string>;
 
-// Starts the tool; its standard output and error go to files in `dir`. The child's environment is
-// this process's without any RT7700_ variable, plus `env`.
-pid_t Start(const std::vector<std::string>& args, const Env& env, const std::string& dir);
+// Starts the tool; its standard output and error go to files in `dir` (standard output to
+// `stdoutFd` instead when given). The child's environment is this process's without any RT7700_
+// variable, plus `env`.
+pid_t Start(const std::vector<std::string>& args, const Env& env, const std::string& dir, int stdoutFd = -1);
 Result Wait(pid_t pid, const std::string& dir);
 inline Result Run(const std::vector<std::string>& args, const Env& env, const std::string& dir) {
   return Wait(Start(args, env, dir), dir);

@@ -6,15 +6,21 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "devmode/caller_merge.h"
 #include "devmode/render_devmode.h"
+#include "input_file.h"
 #include "platform/utf16.h"
+#include "terminal_text.h"
 
 namespace {
+
+using rt7700print::Printable;
+
+// dmSize and dmDriverExtra are 16 bits each: no record claims more than this.
+constexpr size_t kMaxRecordBytes = 0xFFFF + 0xFFFF;
 
 template <typename T>
 void Line(const char* section, const char* name, T value) {
@@ -22,7 +28,8 @@ void Line(const char* section, const char* name, T value) {
 }
 
 void Text(const char* section, const char* name, const WCHAR* field, size_t capacity) {
-  std::printf("%s.%s = \"%s\"\n", section, name, platform::Utf16ToUtf8(platform::WideField(field, capacity)).c_str());
+  std::printf("%s.%s = \"%s\"\n", section, name,
+              Printable(platform::Utf16ToUtf8(platform::WideField(field, capacity))).c_str());
 }
 
 void Public(const char* s, const DEVMODEW& d) {
@@ -125,26 +132,33 @@ int main(int argc, char** argv) {
     std::ofstream out(save, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(stored), sizeof *stored);
     if (!out.flush()) {
-      std::fprintf(stderr, "rt7700-devmode: cannot write %s\n", save.c_str());
+      std::fprintf(stderr, "rt7700-devmode: cannot write %s\n", Printable(save).c_str());
       return 2;
     }
     return 0;
   }
   if (!from.empty()) {
-    std::ifstream in(from, std::ios::binary);
-    if (!in) {
-      std::fprintf(stderr, "rt7700-devmode: cannot read %s\n", from.c_str());
+    // Only what a record can claim is read: a longer file's tail, or a device's endless bytes,
+    // can never be part of it.
+    auto read = rt7700print::ReadInputFile(from, kMaxRecordBytes, rt7700print::Beyond::Keep);
+    const std::string name = Printable(from);
+    if (read.problem == rt7700print::InputFile::Problem::Folder) {
+      std::fprintf(stderr, "rt7700-devmode: %s: expected a devmode file, got a folder\n", name.c_str());
       return 2;
     }
-    std::vector<unsigned char> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (read.problem != rt7700print::InputFile::Problem::None) {
+      std::fprintf(stderr, "rt7700-devmode: cannot read %s: %s\n", name.c_str(), std::strerror(read.error));
+      return 2;
+    }
+    std::vector<unsigned char> file(read.bytes.begin(), read.bytes.end());
     if (file.size() < sizeof(DEVMODEW)) {
-      std::fprintf(stderr, "rt7700-devmode: %s: %zu bytes, a devmode has at least %zu\n", from.c_str(), file.size(),
+      std::fprintf(stderr, "rt7700-devmode: %s: %zu bytes, a devmode has at least %zu\n", name.c_str(), file.size(),
                    sizeof(DEVMODEW));
       return 2;
     }
     auto* pub = reinterpret_cast<const DEVMODEW*>(file.data());
     if (static_cast<size_t>(pub->dmSize) + pub->dmDriverExtra > file.size()) {
-      std::fprintf(stderr, "rt7700-devmode: %s: dmSize + dmDriverExtra is %u, the file holds %zu bytes\n", from.c_str(),
+      std::fprintf(stderr, "rt7700-devmode: %s: dmSize + dmDriverExtra is %u, the file holds %zu bytes\n", name.c_str(),
                    pub->dmSize + pub->dmDriverExtra, file.size());
       return 2;
     }

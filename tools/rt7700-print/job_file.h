@@ -9,6 +9,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <variant>
 
 #include "job_settings.h"
@@ -21,8 +22,15 @@ struct JobFile {
 };
 
 constexpr long long kMaxPages = 1000000;
+// A job file of a million pages with every setting fits many times over.
+constexpr size_t kMaxJobFileBytes = 64u << 20;
 
 // Reads `path` and applies its settings to `settings`. Every problem names the file and the field.
 std::variant<JobFile, InputError> ReadJobFile(const std::string& path, JobSettings& settings);
+
+// The same for text already in memory; `name` stands for the file in messages. Fields are taken
+// in the order they are written, and the first problem ends the reading, so memory stays within
+// the text's own size however many pages or settings it lists.
+std::variant<JobFile, InputError> ReadJobText(std::string_view text, const std::string& name, JobSettings& settings);
 
 }  // namespace rt7700print

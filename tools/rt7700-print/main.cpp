@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -13,9 +14,12 @@
 #include <string>
 #include <vector>
 
+#include "destination.h"
 #include "devmode/stored_devmode.h"
 #include "job_file.h"
 #include "job_settings.h"
+#include "temporaries.h"
+#include "terminal_text.h"
 #include "platform/spooler_admin.h"
 #include "platform/test_hooks.h"
 #include "platform/utf16.h"
@@ -36,62 +40,73 @@ constexpr int kExitFailed = 1;
 constexpr int kExitBadInput = 2;
 constexpr int kExitCancelled = 130;
 
-volatile std::sig_atomic_t g_interrupted = 0;
+volatile std::sig_atomic_t g_signal = 0;
 
-// Ctrl-C: the spooler cancels the job, the driver sees it through EngCheckAbort and stops; a
-// second Ctrl-C ends the program at once.
-void OnInterrupt(int) {
-  g_interrupted = 1;
+// Ctrl-C, a hang-up, a kill: the spooler cancels the job, the driver sees it through
+// EngCheckAbort, stops and removes its spool copy, and the run removes its own files on the way
+// out. The same signal a second time ends the program at once; the next run removes what it left.
+void OnSignal(int signal) {
+  if (g_signal == 0) g_signal = signal;
   platform::spooler::RequestCancelAllJobs();
 }
+
+void CatchSignals() {
+  struct sigaction action {};
+  action.sa_handler = OnSignal;
+  action.sa_flags = SA_RESETHAND;
+  sigemptyset(&action.sa_mask);
+  for (int s : {SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGALRM, SIGUSR1, SIGUSR2, SIGPOLL, SIGPROF, SIGVTALRM, SIGXCPU,
+                SIGPWR, SIGSTKFLT})
+    sigaction(s, &action, nullptr);
+  for (int s = SIGRTMIN; s <= SIGRTMAX; ++s) sigaction(s, &action, nullptr);
+  // A closed pipe or a file size limit shows as a failed write, which fails the job.
+  signal(SIGPIPE, SIG_IGN);
+  signal(SIGXFSZ, SIG_IGN);
+}
+
+// One line on standard error; whatever came from the input shows its control characters escaped.
+void Say(const std::string& text) { std::fprintf(stderr, "%s: %s\n", kProgram, Printable(text).c_str()); }
 
 void Usage(FILE* out) {
   std::fprintf(out,
                "usage: rt7700-print [JOB.json | --pages N] [-o NAME=VALUE]... [-n COPIES] [-t TITLE]\n"
-               "                    (--output FILE | -d URI)\n"
+               "                    (--output FILE | -d URI [--timeout SECONDS])\n"
                "\n"
                "Prints a job on a Taliro R7700 printer through the driver.\n"
                "\n"
                "  JOB.json          job file: {\"document\": NAME, \"settings\": {NAME: VALUE, ...}, \"pages\": N}\n"
+               "                    (at most %zu MB)\n"
                "  --pages N         without a job file: N empty pages (a quick test job)\n"
                "  -o NAME=VALUE     a setting (several may share one -o, separated by spaces);\n"
                "                    overrides the job file's\n"
                "  -n COPIES         the same as -o copies=COPIES\n"
-               "  -t, --title TEXT  the document name (default: the job file's, else its file name)\n"
+               "  -t, --title TEXT  the document name (default: the job file's, else its file name);\n"
+               "                    --title=TEXT for one that starts with -\n"
                "  --output FILE     write the printer stream to FILE (replaced only when the job\n"
-               "                    succeeds); - writes it to standard output\n"
+               "                    succeeds, keeping its mode; a device, a pipe or what a link\n"
+               "                    points to is written in place); - writes it to standard output\n"
                "  -d URI            send it to a device file (/dev/usb/lp0) or a network printer\n"
-               "                    (socket://HOST:PORT)\n"
+               "                    (socket://HOST:PORT, socket://[IPV6]:PORT)\n"
+               "  --timeout SECONDS for a network printer: give up when it does not connect, take\n"
+               "                    data or finish for this long (%d to %d; default %d); the same as\n"
+               "                    socket://HOST:PORT?timeout=SECONDS\n"
                "  -h, --help        this text\n"
                "\n"
                "Settings:\n%s"
                "\n"
-               "Exit status: 0 printed, 1 the job failed, 2 bad input (nothing written), 130 cancelled.\n"
+               "Exit status: 0 printed, 1 the job failed, 2 bad input (nothing written), 128 + the\n"
+               "signal's number when a signal cancelled it (130 for Ctrl-C).\n"
                "A summary goes to standard error; with a terminal there, a progress line per page.\n",
-               SettingsHelp().c_str());
+               kMaxJobFileBytes >> 20, kMinTimeout, kMaxTimeout, kDefaultTimeout, SettingsHelp().c_str());
 }
 
 int BadInput(const InputError& e) {
-  std::fprintf(stderr, "%s: %s: %s: %s\n", kProgram, e.where.c_str(), e.field.c_str(), e.expected.c_str());
+  Say(e.where + ": " + e.field + ": " + e.expected);
   return kExitBadInput;
 }
 
 int CommandLineError(const std::string& field, const std::string& expected) {
   return BadInput(InputError{"command line", field, expected});
-}
-
-std::string ErrorText(DWORD error) {
-  switch (error) {
-    case ERROR_WRITE_FAULT: return "the printer did not take the whole job";
-    case ERROR_PRINT_CANCELLED: return "the job was cancelled";
-    case ERROR_MOD_NOT_FOUND: return "the driver library could not be loaded";
-    case ERROR_PROC_NOT_FOUND: return "the driver library lacks an entry point";
-    case ERROR_UNKNOWN_PRINTER_DRIVER: return "the driver library refused to start";
-    case ERROR_INVALID_PRINTER_NAME: return "the printer is not set up";
-    case ERROR_INVALID_PARAMETER: return "the driver refused the job";
-    case ERROR_NOT_ENOUGH_MEMORY: return "out of memory";
-    default: return "error " + std::to_string(error);
-  }
 }
 
 const char* Env(const char* name) {
@@ -119,23 +134,14 @@ void SetUpTestMode() {
   if (const char* exe = Env("RT7700_TEST_EXE")) platform::hooks::SetExecutableName(exe);
 }
 
-// Removes what the run created unless it is handed over.
-struct Cleanup {
-  std::string root;     // a private platform root
-  std::string partial;  // the output file while it is being written
-  ~Cleanup() {
-    std::error_code ec;
-    if (!partial.empty()) fs::remove(partial, ec);
-    if (!root.empty()) fs::remove_all(root, ec);
-  }
-};
-
 struct Request {
   std::string jobFile;
   std::optional<long long> pages;
   std::optional<std::string> title;
   std::optional<std::string> output;
   std::optional<std::string> device;
+  std::optional<int> timeout;
+  std::string timeoutField;
   struct Option {
     std::string name, value, field;
   };
@@ -145,6 +151,12 @@ struct Request {
 std::optional<int> ParseArguments(int argc, char** argv, Request& r) {
   auto take = [&](int& i) -> std::optional<std::string> {
     if (i + 1 >= argc) return std::nullopt;
+    return std::string(argv[++i]);
+  };
+  // The value of an option whose value could be mistaken for the next option: one that starts
+  // with - (other than "-" itself, standard output) is taken for a forgotten value.
+  auto takeText = [&](int& i) -> std::optional<std::string> {
+    if (i + 1 >= argc || (argv[i + 1][0] == '-' && argv[i + 1][1] != '\0')) return std::nullopt;
     return std::string(argv[++i]);
   };
   auto settingWords = [&](const std::string& text) -> std::optional<int> {
@@ -174,15 +186,28 @@ std::optional<int> ParseArguments(int argc, char** argv, Request& r) {
       if (!(v = take(i))) return CommandLineError("-n", "expected a number of copies after -n");
       r.options.push_back({"copies", *v, "-n " + *v});
     } else if (a == "-t" || a == "--title") {
-      if (!(v = take(i))) return CommandLineError(a, "expected the document name after " + a);
+      if (!(v = takeText(i)))
+        return CommandLineError(a, "expected the document name after " + a + " (--title=TEXT for one that starts with -)");
       r.title = *v;
+    } else if (a.rfind("--title=", 0) == 0) {
+      r.title = a.substr(8);
     } else if (a == "--output" || a.rfind("--output=", 0) == 0) {
-      if (a == "--output" && !(v = take(i))) return CommandLineError(a, "expected a file name or - after --output");
+      if (a == "--output" && !(v = takeText(i)))
+        return CommandLineError(a, "expected a file name or - after --output (./NAME for a file that starts with -)");
       r.output = a == "--output" ? *v : a.substr(9);
       if (r.output->empty()) return CommandLineError("--output", "expected a file name or -");
     } else if (a == "-d") {
-      if (!(v = take(i))) return CommandLineError("-d", "expected a device file or socket://HOST:PORT after -d");
+      if (!(v = takeText(i))) return CommandLineError("-d", "expected a device file or socket://HOST:PORT after -d");
       r.device = *v;
+    } else if (a == "--timeout") {
+      v = take(i);
+      r.timeoutField = "--timeout" + (v ? " " + *v : std::string());
+      const std::string expected = "expected a number of seconds from " + std::to_string(kMinTimeout) + " to " +
+                                   std::to_string(kMaxTimeout) + " after --timeout";
+      if (!v || v->empty() || v->size() > 4 || v->find_first_not_of("0123456789") != std::string::npos)
+        return CommandLineError(r.timeoutField, expected);
+      r.timeout = std::stoi(*v);
+      if (*r.timeout < kMinTimeout || *r.timeout > kMaxTimeout) return CommandLineError(r.timeoutField, expected);
     } else if (a == "--pages") {
       if (!(v = take(i))) return CommandLineError("--pages", "expected a page count after --pages");
       const std::string& n = *v;
@@ -204,22 +229,43 @@ std::optional<int> ParseArguments(int argc, char** argv, Request& r) {
   return std::nullopt;
 }
 
-// The port the printer gets for -d: a device file that exists, or socket://HOST:PORT.
-std::optional<InputError> CheckDevice(const std::string& uri) {
-  if (uri.rfind("socket://", 0) == 0) {
-    std::string rest = uri.substr(9);
-    size_t colon = rest.rfind(':');
-    std::string port = colon == std::string::npos ? "" : rest.substr(colon + 1);
-    if (colon == 0 || port.empty() || port.size() > 5 || port.find_first_not_of("0123456789") != std::string::npos ||
-        std::stoi(port) < 1 || std::stoi(port) > 65535)
-      return InputError{"command line", "-d " + uri, "expected socket://HOST:PORT with a port from 1 to 65535"};
-    return std::nullopt;
+// -d: a device file that exists, or a TCP printer; the port the printer gets for it.
+std::variant<std::string, InputError> DevicePort(const Request& r, Destination& destination) {
+  const std::string& uri = *r.device;
+  destination.name = uri;
+  if (IsSocketUri(uri)) {
+    auto parsed = ParseSocketUri(uri);
+    if (auto* expected = std::get_if<std::string>(&parsed)) return InputError{"command line", "-d " + uri, *expected};
+    destination.kind = Destination::Kind::Socket;
+    destination.socket = std::get<SocketAddress>(parsed);
+    if (!r.timeout) return uri;
+    if (destination.socket.timeout)
+      return InputError{"command line", r.timeoutField, "expected the timeout once: the URI already names one"};
+    destination.socket.timeout = r.timeout;
+    return uri + "?timeout=" + std::to_string(*r.timeout);
   }
+  if (r.timeout) return InputError{"command line", r.timeoutField, "expected a socket:// printer after -d"};
   if (uri.empty() || uri[0] != '/')
     return InputError{"command line", "-d " + uri, "expected an absolute device path or socket://HOST:PORT"};
   std::error_code ec;
   if (!fs::exists(uri, ec) || fs::is_directory(uri, ec))
     return InputError{"command line", "-d " + uri, "expected an existing device file"};
+  // Written from its start, a file would keep the old tail of a longer one.
+  if (fs::is_regular_file(uri, ec))
+    return InputError{"command line", "-d " + uri, "expected a device file, got a regular file (use --output FILE)"};
+  destination.kind = Destination::Kind::Device;
+  return uri;
+}
+
+// The file a path names once symbolic links are followed (also a link that points nowhere yet).
+std::optional<fs::path> FollowLinks(fs::path path) {
+  std::error_code ec;
+  for (int hops = 0; hops < 40; ++hops) {
+    if (!fs::is_symlink(path, ec)) return path;
+    fs::path next = fs::read_symlink(path, ec);
+    if (ec) return std::nullopt;
+    path = next.is_absolute() ? next : path.parent_path() / next;
+  }
   return std::nullopt;
 }
 
@@ -229,31 +275,24 @@ std::string LibraryPath(const char* name) {
   return (exe.parent_path() / ".." / "lib" / name).lexically_normal().string();
 }
 
-bool CopyToStdout(const std::string& path) {
+// 0, or the errno of the write that failed.
+int CopyToStdout(const std::string& path) {
   FILE* in = std::fopen(path.c_str(), "rb");
-  if (in == nullptr) return true;  // nothing was written: an empty stream
+  if (in == nullptr) return 0;  // nothing was written: an empty stream
   char buffer[65536];
   size_t n;
-  bool ok = true;
-  while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0) ok = ok && std::fwrite(buffer, 1, n, stdout) == n;
+  int error = 0;
+  while (error == 0 && (n = std::fread(buffer, 1, sizeof buffer, in)) > 0) {
+    if (std::fwrite(buffer, 1, n, stdout) != n) error = errno != 0 ? errno : EIO;
+  }
   std::fclose(in);
-  return std::fflush(stdout) == 0 && ok;
+  if (error == 0 && std::fflush(stdout) != 0) error = errno != 0 ? errno : EIO;
+  return error;
 }
 
-// A file beside the target, so the final rename stays on one file system.
-std::optional<std::string> CreatePartial(const std::string& target) {
-  fs::path t(target);
-  fs::path dir = t.has_parent_path() ? t.parent_path() : fs::path(".");
-  std::string pattern = (dir / ("." + t.filename().string() + ".partXXXXXX")).string();
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  int fd = mkstemp(name.data());
-  if (fd < 0) return std::nullopt;
-  mode_t mask = umask(0);
-  umask(mask);
-  (void)fchmod(fd, 0666 & ~mask);
-  close(fd);
-  return std::string(name.data());
+int Cancelled(int signal) {
+  Say("cancelled");
+  return signal != 0 ? 128 + signal : kExitCancelled;
 }
 
 }  // namespace
@@ -277,30 +316,55 @@ int main(int argc, char** argv) {
   }
   if (auto e = CheckCombination(settings)) return BadInput(*e);
   if (request.title) document = *request.title;
+
+  Destination destination;
+  std::string port;
+  std::optional<fs::path> target;  // a regular file replaced on success
+  std::optional<mode_t> targetMode;
   if (request.device) {
-    if (auto e = CheckDevice(*request.device)) return BadInput(*e);
-  }
-  if (request.output && *request.output != "-") {
-    fs::path dir = fs::path(*request.output).parent_path();
+    auto device = DevicePort(request, destination);
+    if (auto* e = std::get_if<InputError>(&device)) return BadInput(*e);
+    port = std::get<std::string>(device);
+  } else if (request.timeout) {
+    return CommandLineError(request.timeoutField, "expected a socket:// printer after -d");
+  } else if (*request.output == "-") {
+    destination.kind = Destination::Kind::StandardOutput;
+    destination.name = "standard output";
+  } else {
+    destination.name = *request.output;
+    auto followed = FollowLinks(*request.output);
+    if (!followed) return CommandLineError("--output " + *request.output, "expected a file, got a loop of links");
+    fs::path dir = followed->parent_path();
     std::error_code ec;
     if (!dir.empty() && !fs::is_directory(dir, ec))
       return CommandLineError("--output " + *request.output, "expected a file in an existing folder");
-    if (fs::is_directory(*request.output, ec))
-      return CommandLineError("--output " + *request.output, "expected a file name, got a folder");
+    struct stat st {};
+    if (stat(followed->c_str(), &st) == 0) {
+      if (S_ISDIR(st.st_mode)) return CommandLineError("--output " + *request.output, "expected a file name, got a folder");
+      if (S_ISREG(st.st_mode)) {
+        target = *followed;
+        targetMode = st.st_mode & 07777;
+      } else {
+        port = fs::absolute(*followed, ec).string();  // a device or a pipe is written in place
+        destination.kind = Destination::Kind::Device;
+      }
+    } else {
+      target = *followed;
+    }
   }
 
-  Cleanup cleanup;
+  CatchSignals();
+  Temporary root;
   if (Env("RT7700_PLATFORM_ROOT") == nullptr) {
     std::string base = Env("TMPDIR") != nullptr ? Env("TMPDIR") : "/tmp";
-    std::string pattern = base + "/rt7700-print.XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    if (mkdtemp(name.data()) == nullptr) {
-      std::fprintf(stderr, "%s: cannot create a folder in %s: %s\n", kProgram, base.c_str(), std::strerror(errno));
+    RemoveStaleRoots(base);
+    root = CreatePrivateRoot(base);
+    if (root.empty()) {
+      Say("cannot create a folder in " + base + ": " + std::strerror(errno));
       return kExitFailed;
     }
-    cleanup.root = name.data();
-    setenv("RT7700_PLATFORM_ROOT", cleanup.root.c_str(), 1);
+    setenv("RT7700_PLATFORM_ROOT", root.path().c_str(), 1);
+    setenv("TMPDIR", root.path().c_str(), 1);  // the driver's spool copy goes with the root
   }
   bool testMode = TestMode();
   if (testMode) SetUpTestMode();
@@ -310,30 +374,25 @@ int main(int argc, char** argv) {
       testMode && Env("RT7700_TEST_INTERFACE") ? Env("RT7700_TEST_INTERFACE") : LibraryPath(kInterfaceLibrary);
   std::error_code ec;
   if (!fs::exists(driverPath, ec)) {
-    std::fprintf(stderr, "%s: the rendering library is missing: %s\n", kProgram, driverPath.c_str());
+    Say("the rendering library is missing: " + driverPath);
     return kExitFailed;
   }
   if (!fs::exists(interfacePath, ec)) interfacePath.clear();
 
-  std::string port;
-  std::string spoolFile;  // where the stream is written before it is shown or renamed
-  if (request.device) {
-    port = *request.device;
-  } else if (*request.output == "-") {
-    spoolFile = (fs::path(cleanup.root.empty() ? Env("RT7700_PLATFORM_ROOT") : cleanup.root) /
-                 ("rt7700-print-" + std::to_string(getpid()) + ".prn"))
-                    .string();
-    cleanup.partial = spoolFile;
-    port = "FILE:" + spoolFile;
-  } else {
-    auto partial = CreatePartial(*request.output);
-    if (!partial) {
-      std::fprintf(stderr, "%s: cannot write beside %s: %s\n", kProgram, request.output->c_str(), std::strerror(errno));
+  Temporary spool;  // where the stream is written before it is shown or renamed
+  if (destination.kind == Destination::Kind::StandardOutput) {
+    std::string path =
+        (fs::path(Env("RT7700_PLATFORM_ROOT")) / ("rt7700-print-" + std::to_string(getpid()) + ".prn")).string();
+    spool = Temporary(path, -1, false);
+    port = "FILE:" + path;
+  } else if (target) {
+    RemoveStalePartials(*target);
+    spool = CreatePartial(*target, targetMode);
+    if (spool.empty()) {
+      Say("cannot write beside " + target->string() + ": " + std::strerror(errno));
       return kExitFailed;
     }
-    spoolFile = *partial;
-    cleanup.partial = spoolFile;
-    port = "FILE:" + spoolFile;
+    port = "FILE:" + spool.path();
   }
 
   devmode::StoredDevmode stored{};
@@ -348,20 +407,14 @@ int main(int argc, char** argv) {
   const auto* bytes = reinterpret_cast<const uint8_t*>(&stored);
   printer.defaultDevmode.assign(bytes, bytes + sizeof stored);
   if (!platform::spooler::AddPrinter(printer)) {
-    std::fprintf(stderr, "%s: cannot set up the printer under %s\n", kProgram, Env("RT7700_PLATFORM_ROOT"));
+    Say(std::string("cannot set up the printer under ") + Env("RT7700_PLATFORM_ROOT"));
     return kExitFailed;
   }
-
-  struct sigaction action {};
-  action.sa_handler = OnInterrupt;
-  action.sa_flags = SA_RESETHAND;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
+  if (g_signal != 0) return Cancelled(g_signal);
 
   HDC hdc = CreateDCW(nullptr, kPrinterName.c_str(), nullptr, &stored.pub);
   if (hdc == nullptr) {
-    std::fprintf(stderr, "%s: cannot open the printer: %s\n", kProgram, ErrorText(GetLastError()).c_str());
+    Say("cannot open the printer: " + FailureText(GetLastError(), destination));
     return kExitFailed;
   }
   std::u16string docName = platform::Utf8ToUtf16(document);
@@ -372,13 +425,13 @@ int main(int argc, char** argv) {
                }(), nullptr, 0};
   bool progress = isatty(STDERR_FILENO) != 0;
   int result = StartDocW(hdc, &doc) > 0 ? 1 : SP_ERROR;
-  for (long long page = 1; result > 0 && page <= pages && !g_interrupted; ++page) {
+  for (long long page = 1; result > 0 && page <= pages && g_signal == 0; ++page) {
     result = StartPage(hdc) > 0 && EndPage(hdc) > 0 ? 1 : SP_ERROR;
     if (progress) std::fprintf(stderr, "\r%s: page %lld of %lld", kProgram, page, pages);
   }
   if (progress && pages > 0) std::fprintf(stderr, "\n");
   DWORD error = GetLastError();
-  if (result > 0 && !g_interrupted) {
+  if (result > 0 && g_signal == 0) {
     result = EndDoc(hdc);
     error = GetLastError();
   } else {
@@ -386,36 +439,34 @@ int main(int argc, char** argv) {
   }
   (void)DeleteDC(hdc);
 
-  if (g_interrupted || (result <= 0 && error == ERROR_PRINT_CANCELLED)) {
-    std::fprintf(stderr, "%s: cancelled\n", kProgram);
-    return kExitCancelled;
-  }
+  if (g_signal != 0 || (result <= 0 && error == ERROR_PRINT_CANCELLED)) return Cancelled(g_signal);
   if (result <= 0) {
-    std::fprintf(stderr, "%s: the job failed: %s\n", kProgram, ErrorText(error).c_str());
+    Say("the job failed: " + FailureText(error, destination));
     return kExitFailed;
   }
 
-  std::string destination = request.device ? *request.device : *request.output;
   std::string size;
-  if (!spoolFile.empty()) {
-    auto n = fs::exists(spoolFile, ec) ? fs::file_size(spoolFile, ec) : 0;
+  if (!spool.empty()) {
+    auto n = fs::exists(spool.path(), ec) ? fs::file_size(spool.path(), ec) : 0;
     size = ", " + std::to_string(n) + " bytes";
-    if (*request.output == "-") {
-      if (!CopyToStdout(spoolFile)) {
-        std::fprintf(stderr, "%s: cannot write to standard output\n", kProgram);
+    if (destination.kind == Destination::Kind::StandardOutput) {
+      if (int e = CopyToStdout(spool.path()); e != 0) {
+        if (g_signal != 0) return Cancelled(g_signal);
+        Say(e == EPIPE ? "the job failed: standard output was closed before it took the whole job"
+                       : std::string("the job failed: cannot write to standard output: ") + std::strerror(e));
         return kExitFailed;
       }
-      destination = "standard output";
     } else {
-      if (std::rename(spoolFile.c_str(), request.output->c_str()) != 0) {
-        std::fprintf(stderr, "%s: cannot replace %s: %s\n", kProgram, request.output->c_str(), std::strerror(errno));
+      if (g_signal != 0) return Cancelled(g_signal);
+      if (std::rename(spool.path().c_str(), target->c_str()) != 0) {
+        Say("cannot replace " + target->string() + ": " + std::strerror(errno));
         return kExitFailed;
       }
-      cleanup.partial.clear();
+      spool.Keep();
     }
   }
   long long sheets = SheetCount(settings, pages);
-  std::fprintf(stderr, "%s: \"%s\": %lld page%s, %lld sheet%s%s to %s\n", kProgram, document.c_str(), pages,
-               pages == 1 ? "" : "s", sheets, sheets == 1 ? "" : "s", size.c_str(), destination.c_str());
+  Say("\"" + document + "\": " + std::to_string(pages) + " page" + (pages == 1 ? "" : "s") + ", " +
+      std::to_string(sheets) + " sheet" + (sheets == 1 ? "" : "s") + size + " to " + destination.name);
   return 0;
 }
