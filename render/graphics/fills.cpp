@@ -125,9 +125,13 @@ BOOL FillRectangles(Pdev& pdev, SURFOBJ*, CLIPOBJ* pco, BRUSHOBJ* pbo, POINTL* o
   }
 }
 
-BOOL DrvBitBlt(SURFOBJ* psoTrg, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ* pco, XLATEOBJ* pxlo, RECTL* prclTrg,
-               POINTL* pptlSrc, POINTL* pptlMask, BRUSHOBJ* pbo, POINTL* pptlBrush, ROP4 rop4) {
-  if (psoMask != nullptr) return EngBitBlt(psoTrg, psoSrc, psoMask, pco, pxlo, prclTrg, pptlSrc, pptlMask, pbo, pptlBrush, rop4);
+BOOL DrvBitBlt(SURFOBJ* psoTrg, SURFOBJ*, SURFOBJ* psoMask, CLIPOBJ* pco, XLATEOBJ*, RECTL* prclTrg, POINTL*, POINTL*,
+               BRUSHOBJ* pbo, POINTL* pptlBrush, ROP4 rop4) {
+  if (psoMask != nullptr) {
+    // Masked blits belong to the engine's own blit, which this platform does not offer yet.
+    devmode::DebugTrace("DrvBitBlt: masked blits are not available in this build of the driver\n");
+    return FALSE;
+  }
   if ((rop4 >> 16) != 0) return FALSE;
   Pdev* pdev = ValidPdev(psoTrg);
   if (pdev == nullptr || pdev->blitAborted || prclTrg == nullptr) return FALSE;
@@ -139,7 +143,7 @@ BOOL DrvBitBlt(SURFOBJ* psoTrg, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ* pco,
   if (ClampToPage(*pdev, &r) == 0) return TRUE;
   const int rop = static_cast<int>(rop4 & 0xFF);
   if (RopUsesSource(rop)) {
-    devmode::DebugTrace("DrvBitBlt: images are not available in this build of the driver\n");
+    devmode::DebugTrace("DrvBitBlt: not available in this build of the driver\n");  // images
     return FALSE;
   }
   CLIPOBJ single{};

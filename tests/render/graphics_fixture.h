@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/engine_objects.h"
+#include "graphics/graphics.h"
 #include "render_fixture.h"
 
 namespace rendertest {
@@ -14,6 +15,23 @@ namespace engine = platform::engine;
 
 constexpr FIX Fx(LONG pixels) { return pixels * 16; }
 constexpr MIX kCopyPen = 0x0D0D;  // R2_COPYPEN for foreground and background
+
+// Path building, as GDI's GetPath lays it out.
+inline void MoveTo(engine::PathPoints& p, FIX x, FIX y) {
+  p.points.push_back({x, y});
+  p.types.push_back(engine::kPathMoveTo);
+}
+inline void LineTo(engine::PathPoints& p, FIX x, FIX y) {
+  p.points.push_back({x, y});
+  p.types.push_back(engine::kPathLineTo);
+}
+inline void BezierTo(engine::PathPoints& p, POINTFIX c1, POINTFIX c2, POINTFIX end) {
+  for (const POINTFIX& q : {c1, c2, end}) {
+    p.points.push_back(q);
+    p.types.push_back(engine::kPathBezierTo);
+  }
+}
+inline void CloseFigure(engine::PathPoints& p) { p.types.back() |= engine::kPathCloseFigure; }
 
 class GraphicsTest : public RenderTest {
  protected:
@@ -24,14 +42,17 @@ class GraphicsTest : public RenderTest {
     so_ = Surface(pdev_);
     ASSERT_TRUE(Hook<PFN_DrvStartDoc>(INDEX_DrvStartDoc)(&so_, const_cast<LPWSTR>(u"Report"), jobId_));
     ASSERT_TRUE(Hook<PFN_DrvStartPage>(INDEX_DrvStartPage)(&so_));
+    // The checks start with the drawing: the page set-up has its own tests.
     Run();
+    all_.clear();
+    startsInHpgl_ = pdev_->caches.CurrentLanguage == render::kLanguageHpgl2;
   }
 
   void TearDown() override {
     if (pdev_ != nullptr) {
       Run();
       const devmode::PageGeometry& g = pdev_->doc.page;
-      const testsupport::StreamLimits limits{g.width - g.left - g.right, g.height - g.top - g.bottom};
+      const testsupport::StreamLimits limits{g.width - g.left - g.right, g.height - g.top - g.bottom, startsInHpgl_};
       EXPECT_EQ(testsupport::StructureProblems(all_, limits), expectedProblems_) << testsupport::Decode(all_);
     }
     RenderTest::TearDown();
@@ -80,17 +101,18 @@ class GraphicsTest : public RenderTest {
     engine::PathPoints p;
     bool first = true;
     for (const POINTL& q : pixels) {
-      if (first) p.MoveTo(Fx(q.x), Fx(q.y));
-      else p.LineTo(Fx(q.x), Fx(q.y));
+      if (first) MoveTo(p, Fx(q.x), Fx(q.y));
+      else LineTo(p, Fx(q.x), Fx(q.y));
       first = false;
     }
-    if (closed) p.CloseFigure();
+    if (closed) CloseFigure(p);
     return p;
   }
 
   render::Pdev* pdev_ = nullptr;
   SURFOBJ so_{};
   std::string all_;
+  bool startsInHpgl_ = false;
   std::vector<std::string> expectedProblems_;
 };
 

@@ -23,6 +23,7 @@ std::string Decode(std::string_view stream);
 struct StreamLimits {
   long width = 0;
   long height = 0;
+  bool startsInHpgl = false;  // a piece of a page, cut after an HP-GL/2 switch
 };
 
 // What is wrong with a stream's structure, one line each (empty when nothing is): polygon mode

@@ -13,7 +13,7 @@ namespace {
 
 class Checker {
  public:
-  Checker(std::string_view s, const StreamLimits& limits) : s_(s), limits_(limits) {}
+  Checker(std::string_view s, const StreamLimits& limits) : s_(s), limits_(limits), hpgl_(limits.startsInHpgl) {}
 
   std::vector<std::string> Run() {
     while (i_ < s_.size()) {
@@ -177,7 +177,7 @@ class Checker {
   StreamLimits limits_;
   size_t i_ = 0;
   size_t start_ = 0;
-  bool hpgl_ = false;
+  bool hpgl_;
   bool polygonOpen_ = false;
   bool polygonClosed_ = false;
   std::set<long> downloaded_;
