@@ -166,7 +166,11 @@ void ReleaseDownloads(Pdev& pdev, bool writeDeletes) {
   }
 }
 
-void GraphicsStateReset(Pdev& pdev) { ResetGraphicsCaches(pdev); }
+void GraphicsStateReset(Pdev& pdev) {
+  ResetGraphicsCaches(pdev);
+  ResetLineState(pdev);
+  ResetBrushState(pdev);
+}
 
 BOOL DrvStartDoc(SURFOBJ* pso, LPWSTR pwszDocName, DWORD dwJobId) {
   Pdev* pdev = ValidPdev(pso);
@@ -175,6 +179,7 @@ BOOL DrvStartDoc(SURFOBJ* pso, LPWSTR pwszDocName, DWORD dwJobId) {
   if (doc.OutputFlags & kDocumentStarted) return TRUE;  // carried over by DrvResetPDEV
   pdev->jobId = dwJobId;
   doc.OutputFlags |= kDocumentStarted;
+  doc.watermarkProgram = IsWatermarkProgram() ? 1 : 0;
   doc.lastPaperSent = -1;
   doc.lastOrientationCodeSent = -1;
   doc.pageCounter = -1;

@@ -106,6 +106,7 @@ void ReleasePdev(Pdev* pdev) {
     DeleteSpoolCopy(*pdev);
   }
   ReleaseDownloads(*pdev, false);
+  ResetLineState(*pdev);
   for (RasterBuffer& b : pdev->raster) {
     if (b.data != nullptr) devmode::TrackedFree(b.data);
     b = {};
@@ -237,7 +238,7 @@ BOOL DrvResetPDEV(DHPDEV dhpdevOld, DHPDEV dhpdevNew) {
   now->leadingSignature = now->trailingSignature = kPdevSignature;
   LookUpPageGeometry(*now);
   now->settings.priv.ReverseOrder = oldSettings.priv.ReverseOrder;
-  ResetGraphicsCaches(*now);
+  GraphicsStateReset(*now);
   SetDocumentConstants(*now);
 
   const DEVMODEW& o = oldSettings.pub;

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "devmode/trace.h"
+#include "graphics/graphics.h"
 #include "hooks.h"
 #include "pdev.h"
 #include "win/error.h"
@@ -15,14 +16,6 @@ constexpr ULONG kHookCount = 25;
 // engine reports the failure instead of drawing nothing silently.
 void Refuse(const char* hook) { devmode::DebugTrace("%s: not available in this build of the driver\n", hook); }
 
-BOOL DrvRealizeBrush(BRUSHOBJ*, SURFOBJ*, SURFOBJ*, SURFOBJ*, XLATEOBJ*, ULONG) {
-  Refuse("DrvRealizeBrush");
-  return FALSE;
-}
-BOOL DrvBitBlt(SURFOBJ*, SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, RECTL*, POINTL*, POINTL*, BRUSHOBJ*, POINTL*, ROP4) {
-  Refuse("DrvBitBlt");
-  return FALSE;
-}
 BOOL DrvCopyBits(SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, RECTL*, POINTL*) {
   Refuse("DrvCopyBits");
   return FALSE;
@@ -42,19 +35,6 @@ BOOL DrvTransparentBlt(SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, RECTL*, RECTL*, 
 }
 BOOL DrvQueryAdvanceWidths(DHPDEV, FONTOBJ*, ULONG, HGLYPH*, PVOID, ULONG) {
   Refuse("DrvQueryAdvanceWidths");
-  return FALSE;
-}
-BOOL DrvStrokePath(SURFOBJ*, PATHOBJ*, CLIPOBJ*, XFORMOBJ*, BRUSHOBJ*, POINTL*, LINEATTRS*, MIX) {
-  Refuse("DrvStrokePath");
-  return FALSE;
-}
-BOOL DrvFillPath(SURFOBJ*, PATHOBJ*, CLIPOBJ*, BRUSHOBJ*, POINTL*, MIX, FLONG) {
-  Refuse("DrvFillPath");
-  return FALSE;
-}
-BOOL DrvStrokeAndFillPath(SURFOBJ*, PATHOBJ*, CLIPOBJ*, XFORMOBJ*, BRUSHOBJ*, LINEATTRS*, BRUSHOBJ*, POINTL*, MIX,
-                          FLONG) {
-  Refuse("DrvStrokeAndFillPath");
   return FALSE;
 }
 LONG DrvQueryFontData(DHPDEV, FONTOBJ*, ULONG, HGLYPH, GLYPHDATA*, PVOID, ULONG) {

@@ -97,6 +97,8 @@ struct DocumentState {
   devmode::PageGeometry nupSheet;       // the sheet before any turn
   devmode::PageGeometry nupLayoutPage;  // the page the layout was computed for
   NupPlacement nupPlacement;
+  // The printing program is the watermark program; learnt once, when the document starts.
+  uint8_t watermarkProgram;
 };
 
 struct GraphicsCaches {
@@ -106,9 +108,45 @@ struct GraphicsCaches {
   uint8_t patternTransparency;
   int32_t clip[4];
   uint8_t clipValid;
-  int16_t fillType;
-  int16_t screenedVectors;
+  // Kind and value kept apart, so that no two fills share a key ("FT10,16" and "FT11,1").
+  int16_t fillKind;  // -1 unknown
+  int32_t fillValue;
+  int16_t screenedKind;  // -1 unknown
+  int32_t screenedValue;
 };
+
+// A user line type: dash and gap lengths in device pixels (tracked allocation).
+struct LineStyle {
+  int32_t count;
+  int32_t patternLength;  // whole millimetres
+  int32_t elements[1];    // `count` of them
+};
+
+constexpr int kLineStyleSlots = 8;
+
+// HP-GL/2 line attributes and user line types (graphics/line_attributes.cpp).
+struct HpglLineState {
+  int32_t lineEnd;
+  int32_t lineJoin;
+  int32_t penWidth;  // device pixels
+  int32_t lineType;  // -1 solid, 1 to 8 a user slot, -2 unknown
+  int32_t styleReplacements;
+  LineStyle* styles[kLineStyleSlots];
+};
+
+// PCL patterns and the current brush (graphics/brushes.cpp, graphics/patterns.cpp).
+struct BrushState {
+  int32_t patternCounter;  // last identifier handed out
+  int32_t greyPatterns[256];
+  int32_t currentPattern;
+  uint8_t currentKind;  // kPattern* below; 0xFF unknown
+  int32_t anchorX;
+  int32_t anchorY;
+};
+
+constexpr uint8_t kPatternBlack = 0;
+constexpr uint8_t kPatternWhite = 1;
+constexpr uint8_t kPatternUser = 4;
 
 struct OutputChannel {
   uint8_t buffer[kCommandBufferReserve];
@@ -124,7 +162,9 @@ struct RasterBuffer {
 
 struct Pdev {
   uint32_t leadingSignature;
-  uint8_t graphicsWorkspace[64];  // the graphics modules' own state
+  HpglLineState lines;
+  BrushState brush;
+  uint8_t blitAborted;  // the job was cancelled: every later blit fails
   devmode::RenderSettings settings;
   DownloadEntry* downloads[2];    // per-sheet download lists
   RasterBuffer raster[3];
@@ -191,7 +231,9 @@ int SetClipWindow(Pdev& pdev, const RECTL* rect);
 int SetLineType(Pdev& pdev, int pattern, int length);
 int SetScreenedVectors(Pdev& pdev, int type, int level);
 int SetFillType(Pdev& pdev, int type, int value);
-int SetMergeControl(Pdev& pdev, int rop, int brushCode);
+// "MC1,%d" for a mix (foreground in the low byte, background in the next) or, with mix 0, the
+// default code; forced transparent for the watermark program and decorations.
+int SetMergeControl(Pdev& pdev, int defaultCode, MIX mix);
 int SetPclRasterOps(Pdev& pdev, int sourceTransparency, int patternTransparency, int rop);
 int MovePenUp(Pdev& pdev, int x, int y);
 int SetRasterPresentation(Pdev& pdev);
@@ -201,6 +243,10 @@ int EncodePolylinePair(int32_t x, int32_t y, char* out);
 // Angle of (dx, dy) in tenths of a degree, 0 to 3599.
 int VectorAngle(int32_t dx, int32_t dy);
 void VectorFromAngle(int angleTenths, int32_t length, int32_t* dx, int32_t* dy);
+
+// --- resets of the graphics modules' sub-records (render/graphics) ---
+void ResetLineState(Pdev& pdev);  // frees the user line types
+void ResetBrushState(Pdev& pdev);
 
 // --- job header ---
 int WriteJobHeader(Pdev& pdev);
@@ -230,6 +276,8 @@ int WriteNupBorder(Pdev& pdev);
 
 // --- document and page control ---
 void GraphicsStateReset(Pdev& pdev);
+// The watermark program or decoration mode: raster operations are forced transparent.
+bool ForcedTransparent(const Pdev& pdev);
 int CopyCount(const Pdev& pdev);
 int AddDownloadEntry(Pdev& pdev, int list, int32_t id);
 void ReleaseDownloads(Pdev& pdev, bool writeDeletes);

@@ -36,8 +36,6 @@ constexpr uint8_t kRopNibbles[16] = {0xFF, 0x00, 0x05, 0x0A, 0x0F, 0x50, 0x55, 0
 constexpr uint8_t kTransparentRop = 0xA0;  // D AND S: white source leaves the page untouched
 constexpr uint8_t kOpaqueRop = 0xF0;       // pattern copy
 
-bool ForcedTransparent(const Pdev& pdev) { return (pdev.doc.OutputFlags & kDecorationMode) || IsWatermarkProgram(); }
-
 // tan(k degrees) and sin(k degrees) times 10000, rounded; index 0 is 0.
 const std::array<int32_t, 46>& TanTable() {
   static const std::array<int32_t, 46> t = [] {
@@ -67,6 +65,10 @@ int32_t SinTenths(int tenths) {
 
 }  // namespace
 
+bool ForcedTransparent(const Pdev& pdev) {
+  return (pdev.doc.OutputFlags & kDecorationMode) != 0 || pdev.doc.watermarkProgram != 0;
+}
+
 void ResetGraphicsCaches(Pdev& pdev) {
   GraphicsCaches& c = pdev.caches;
   c.rop = 255;
@@ -74,8 +76,10 @@ void ResetGraphicsCaches(Pdev& pdev) {
   c.patternTransparency = 255;
   std::memset(c.clip, 0, sizeof c.clip);
   c.clipValid = 0;
-  c.fillType = -1;
-  c.screenedVectors = -1;
+  c.fillKind = -1;
+  c.fillValue = 0;
+  c.screenedKind = -1;
+  c.screenedValue = 0;
 }
 
 int SetInputWindowRaw(Pdev& pdev, int x1, int y1, int x2, int y2) {
@@ -85,22 +89,34 @@ int SetInputWindowRaw(Pdev& pdev, int x1, int y1, int x2, int y2) {
 
 int SetClipWindow(Pdev& pdev, const RECTL* rect) {
   GraphicsCaches& c = pdev.caches;
-  EnterHpgl2(pdev, 0);
   if (rect == nullptr) {
     if (!c.clipValid) return 1;
     c.clipValid = 0;
     std::memset(c.clip, 0, sizeof c.clip);
+    EnterHpgl2(pdev, 0);
     return WriteCommand(pdev, kInputWindowOff);
   }
   if (c.clipValid && c.clip[0] == rect->left && c.clip[1] == rect->top && c.clip[2] == rect->right &&
       c.clip[3] == rect->bottom)
     return 1;
+  EnterHpgl2(pdev, 0);
+  // The binding margin moves one edge: the left one for portrait pages, the top one for landscape.
+  RECTL r = *rect;
+  const LONG shift = pdev.settings.priv.bindingShift;
+  if (shift != 0) {
+    if (pdev.doc.orientation == 1) {
+      r.left += shift;
+    } else {
+      r.top += shift;
+    }
+  }
+  // The unshifted rectangle is kept, so the same window is not sent again.
   c.clip[0] = rect->left;
   c.clip[1] = rect->top;
   c.clip[2] = rect->right;
   c.clip[3] = rect->bottom;
   c.clipValid = 1;
-  return WriteCommand(pdev, kInputWindow, rect->left, rect->bottom, rect->right, rect->top);
+  return WriteCommand(pdev, kInputWindow, r.left, r.bottom, r.right, r.top);
 }
 
 int SetLineType(Pdev& pdev, int pattern, int length) {
@@ -109,18 +125,13 @@ int SetLineType(Pdev& pdev, int pattern, int length) {
 }
 
 int SetScreenedVectors(Pdev& pdev, int type, int level) {
-  int key;
-  switch (type) {
-    case 0: key = 0; break;
-    case 1: key = level + 1; break;
-    case 2: key = 256; break;
-    case 21: key = level + 256; break;
-    case 22: key = level + 4096; break;
-    default: return 0;
-  }
+  if (type != 0 && type != 1 && type != 2 && type != 21 && type != 22) return 0;
+  const int value = type == 0 || type == 2 ? 0 : level;
+  GraphicsCaches& c = pdev.caches;
   EnterHpgl2(pdev, 0);
-  if (pdev.caches.screenedVectors == static_cast<int16_t>(key)) return 1;
-  pdev.caches.screenedVectors = static_cast<int16_t>(key);
+  if (c.screenedKind == type && c.screenedValue == value) return 1;
+  c.screenedKind = static_cast<int16_t>(type);
+  c.screenedValue = value;
   switch (type) {
     case 0: return WriteCommand(pdev, kScreenedVectorsOff);
     case 1: return WriteCommand(pdev, kScreenedVectorsShade, level);
@@ -131,18 +142,13 @@ int SetScreenedVectors(Pdev& pdev, int type, int level) {
 }
 
 int SetFillType(Pdev& pdev, int type, int value) {
-  int key;
-  switch (type) {
-    case 0: key = 0; break;
-    case 10: key = value + 1; break;
-    case 11: key = value + 16; break;
-    case 21: key = value + 256; break;
-    case 22: key = value + 4096; break;
-    default: return 0;
-  }
+  if (type != 0 && type != 10 && type != 11 && type != 21 && type != 22) return 0;
+  const int kept = type == 0 ? 0 : value;
+  GraphicsCaches& c = pdev.caches;
   EnterHpgl2(pdev, 0);
-  if (pdev.caches.fillType == static_cast<int16_t>(key)) return 1;
-  pdev.caches.fillType = static_cast<int16_t>(key);
+  if (c.fillKind == type && c.fillValue == kept) return 1;
+  c.fillKind = static_cast<int16_t>(type);
+  c.fillValue = kept;
   switch (type) {
     case 0: return WriteCommand(pdev, kFillTypeSolid);
     case 10: return WriteCommand(pdev, kFillTypeShade, value);
@@ -152,36 +158,48 @@ int SetFillType(Pdev& pdev, int type, int value) {
   }
 }
 
-int SetMergeControl(Pdev& pdev, int rop, int brushCode) {
+int SetMergeControl(Pdev& pdev, int defaultCode, MIX mix) {
   int value;
   if (ForcedTransparent(pdev)) {
     value = pdev.settings.priv.decoration.OverlayTransparent ? kTransparentRop : kOpaqueRop;
-  } else if (brushCode != 0) {
-    value = kRopNibbles[brushCode & 0xF] & kRopNibbles[(brushCode >> 4) & 0xF];
+  } else if (mix != 0) {
+    value = kRopNibbles[(mix & 0xFF) % 16] & kRopNibbles[((mix >> 8) & 0xFF) % 16];
+  } else if (!pdev.settings.priv.VectorGraphics) {
+    value = TranslateRopToSource(defaultCode & 0xFF);
   } else {
-    value = rop;
+    value = defaultCode & 0xFF;
   }
-  EnterHpgl2(pdev, 0);
   if (pdev.caches.rop == static_cast<uint8_t>(value)) return 1;
   pdev.caches.rop = static_cast<uint8_t>(value);
+  EnterHpgl2(pdev, 0);
   return WriteCommand(pdev, kMergeControl, value);
 }
 
 int SetPclRasterOps(Pdev& pdev, int sourceTransparency, int patternTransparency, int rop) {
   GraphicsCaches& c = pdev.caches;
-  if (ForcedTransparent(pdev)) rop = pdev.settings.priv.decoration.WatermarkIndex == 0 ? kOpaqueRop : kTransparentRop;
+  if (ForcedTransparent(pdev)) {
+    const bool vector = pdev.settings.priv.VectorGraphics != 0;
+    if (pdev.settings.priv.decoration.WatermarkIndex == 0) {
+      rop = vector ? kOpaqueRop : 0xCC;
+    } else {
+      rop = vector ? kTransparentRop : 0x88;
+    }
+  }
   EnterPcl(pdev, 0);
   int ok = 1;
   if (c.sourceTransparency != static_cast<uint8_t>(sourceTransparency)) {
     c.sourceTransparency = static_cast<uint8_t>(sourceTransparency);
+    EnterPcl(pdev, 0);
     ok &= WriteCommand(pdev, kSourceTransparency, sourceTransparency);
   }
   if (c.patternTransparency != static_cast<uint8_t>(patternTransparency)) {
     c.patternTransparency = static_cast<uint8_t>(patternTransparency);
+    EnterPcl(pdev, 0);
     ok &= WriteCommand(pdev, kPatternTransparency, patternTransparency);
   }
   if (c.rop != static_cast<uint8_t>(rop)) {
     c.rop = static_cast<uint8_t>(rop);
+    EnterPcl(pdev, 0);
     ok &= WriteCommand(pdev, kLogicalOperation, rop);
   }
   return ok;

@@ -256,7 +256,7 @@ TEST_F(OutputChannel, StateCommandsWriteOnlyChangedValues) {
   render::SetScreenedVectors(*pdev_, 0, 0);
   render::SetMergeControl(*pdev_, 252, 0);
   render::SetMergeControl(*pdev_, 252, 0);
-  render::SetMergeControl(*pdev_, 0, 0x9D);  // nibbles 13 and 9: 0xF0 & 0xA0
+  render::SetMergeControl(*pdev_, 0, 0x090D);  // mixes 13 and 9: 0xF0 & 0xA0
   render::SetLineType(*pdev_, 2, 4);
   render::SetLineType(*pdev_, 0, 0);
   render::MovePenUp(*pdev_, 5, 6);
@@ -280,6 +280,7 @@ TEST_F(OutputChannel, RasterOperationsAreCachedAndForcedTransparentForDecoration
 
 TEST_F(OutputChannel, WatermarkProgramGetsTransparentMergeControl) {
   hooks::SetExecutableName("C:\\Tools\\rt7700pcl5ewm.exe");
+  pdev_->doc.watermarkProgram = render::IsWatermarkProgram();  // as the document's start learns it
   render::ResetGraphicsCaches(*pdev_);
   render::SetMergeControl(*pdev_, 252, 0);
   pdev_->settings.priv.decoration.OverlayTransparent = 0;

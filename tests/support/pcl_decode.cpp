@@ -1,6 +1,7 @@
 // A small tokenizer for failure messages: PCL escape sequences end at their upper-case letter,
 // PJL lines at their line end, HP-GL/2 instructions at ";" or where the next mnemonic starts.
 // The structure check reads parameterised escapes field by field, as a printer does.
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -46,7 +47,19 @@ std::string Decode(std::string_view s) {
         ++i;  // two-character sequence such as \eE
       } else {
         while (i < s.size() && !(s[i] >= '@' && s[i] <= '^' && i > start + 1)) ++i;
-        if (i < s.size()) ++i;
+        if (i < s.size() && s[i] == 'W') {
+          // A data block follows: the number before W counts its bytes; it gets a line of its own.
+          size_t digits = i;
+          while (digits > start + 2 && std::isdigit(static_cast<unsigned char>(s[digits - 1]))) --digits;
+          const size_t length = digits < i ? std::stoul(std::string(s.substr(digits, i - digits))) : 0;
+          ++i;
+          emit(start, i);
+          start = i;
+          i += std::min(length, s.size() - i);
+          if (i == start) continue;
+        } else if (i < s.size()) {
+          ++i;
+        }
       }
     } else if (c == '\f') {
       ++i;

@@ -25,4 +25,17 @@ std::string Decode(std::string_view stream);
 // control byte or leaves a quote open. Data that commands carry ("\e&n6WdPLAIN") is skipped.
 std::vector<std::string> StructureFaults(std::string_view stream);
 
+// The page the HP-GL/2 input window must stay inside, in pixels; 0 leaves it unchecked.
+struct StreamLimits {
+  long width = 0;
+  long height = 0;
+  bool startsInHpgl = false;  // a piece of a page, cut after an HP-GL/2 switch
+};
+
+// What is wrong with a stream's structure, one line each (empty when nothing is): polygon mode
+// opened (PM0) and closed (PM2) in pairs and never left for PCL while open, FP and EP only after a
+// closed polygon, IW corners inside the page, every pattern selected ("\e*c%dG", FT22 or SV22)
+// after its download ("\e*c%dg%dW") with a header that agrees with its length, data blocks whole.
+std::vector<std::string> StructureProblems(std::string_view stream, const StreamLimits& limits = {});
+
 }  // namespace testsupport
