@@ -46,7 +46,8 @@ DWORD NetworkError(int e) {
     case ETIMEDOUT: return ERROR_TIMEOUT;
     case EPIPE:
     case ECONNRESET:
-    case ECONNABORTED: return ERROR_NETNAME_DELETED;
+    case ECONNABORTED:
+    case ENOTCONN: return ERROR_NETNAME_DELETED;  // a reset that came before our shutdown
     default: return ERROR_WRITE_FAULT;
   }
 }
