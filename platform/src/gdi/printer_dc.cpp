@@ -9,6 +9,7 @@
 #include <new>
 #include <vector>
 
+#include "dc_state.h"
 #include "document_events.h"
 #include "driver_library.h"
 #include "engine/device_table.h"
@@ -45,6 +46,7 @@ struct PrinterDc {
   bool inPage = false;
   bool pageFailed = false;  // a page of the current document failed in the driver
   bool broken = false;      // a reset left the device without a surface
+  DcGraphics graphics;      // what the drawing calls keep (dc_state.h)
 };
 
 std::mutex g_lock;
@@ -257,6 +259,22 @@ HDC CreatePrinterDc(LPCWSTR device, const DEVMODEW* devmode) {
 }
 
 }  // namespace
+
+std::optional<DrawingTarget> FindDrawingTarget(HDC hdc) {
+  auto dc = Find(hdc);
+  if (dc == nullptr) return std::nullopt;
+  DrawingTarget t;
+  t.graphics = &dc->graphics;
+  t.surface = &dc->surface;
+  t.driver = dc->driver.get();
+  if (auto known = engine::FindSurface(dc->hsurf)) t.hooks = known->hooks;
+  t.dpiX = static_cast<int>(dc->gdiInfo.ulLogPixelsX);
+  t.dpiY = static_cast<int>(dc->gdiInfo.ulLogPixelsY);
+  t.inPage = dc->inPage && !dc->broken;
+  t.keep = std::move(dc);
+  return t;
+}
+
 }  // namespace platform::gdi
 
 using namespace platform::gdi;
