@@ -29,7 +29,6 @@ struct IFIMETRICS;
 struct BLENDOBJ;
 struct COLORADJUSTMENT;
 struct GLYPHDATA;
-struct POINTFIX;
 
 constexpr ULONG DDI_DRIVER_VERSION_NT4 = 0x00020000;
 constexpr ULONG DDI_DRIVER_VERSION_NT5 = 0x00030000;
@@ -285,6 +284,224 @@ struct SURFOBJ {
   USHORT fjBitmap;
 };
 
+static_assert(sizeof(SURFOBJ) == 80);
+static_assert(offsetof(SURFOBJ, sizlBitmap) == 32);
+static_assert(offsetof(SURFOBJ, pvScan0) == 56);
+static_assert(offsetof(SURFOBJ, lDelta) == 64);
+static_assert(offsetof(SURFOBJ, iBitmapFormat) == 72);
+
+// Bitmap flags (SURFOBJ.fjBitmap, EngCreateBitmap).
+constexpr USHORT BMF_TOPDOWN = 0x0001;
+constexpr USHORT BMF_NOZEROINIT = 0x0002;
+constexpr USHORT BMF_DONTCACHE = 0x0004;
+constexpr USHORT BMF_USERMEM = 0x0008;
+
+constexpr ULONG DDI_ERROR = 0xFFFFFFFF;
+
+// Engine objects handed to the drawing hooks.
+
+// 28.4 signed fixed point: 16 units per device pixel.
+using FIX = LONG;
+using FLOATL = FLOAT;
+
+struct POINTFIX {
+  FIX x;
+  FIX y;
+};
+static_assert(sizeof(POINTFIX) == 8);
+
+struct RECTFX {
+  FIX xLeft;
+  FIX yTop;
+  FIX xRight;
+  FIX yBottom;
+};
+static_assert(sizeof(RECTFX) == 16);
+
+union FLOAT_LONG {
+  FLOATL e;
+  LONG l;
+};
+static_assert(sizeof(FLOAT_LONG) == 4);
+
+struct XFORML {
+  FLOATL eM11;
+  FLOATL eM12;
+  FLOATL eM21;
+  FLOATL eM22;
+  FLOATL eDx;
+  FLOATL eDy;
+};
+static_assert(sizeof(XFORML) == 24);
+
+// PATHOBJ.fl
+constexpr FLONG PO_BEZIERS = 0x00000001;
+constexpr FLONG PO_ELLIPSE = 0x00000002;
+constexpr FLONG PO_ALL_INTEGERS = 0x00000004;
+constexpr FLONG PO_ENUM_AS_INTEGERS = 0x00000008;
+constexpr FLONG PO_WIDENED = 0x00000010;
+
+struct PATHOBJ {
+  FLONG fl;
+  ULONG cCurves;
+};
+static_assert(sizeof(PATHOBJ) == 8);
+
+// PATHDATA.flags
+constexpr FLONG PD_BEGINSUBPATH = 0x00000001;
+constexpr FLONG PD_ENDSUBPATH = 0x00000002;
+constexpr FLONG PD_RESETSTYLE = 0x00000004;
+constexpr FLONG PD_CLOSEFIGURE = 0x00000008;
+constexpr FLONG PD_BEZIERS = 0x00000010;
+
+struct PATHDATA {
+  FLONG flags;
+  ULONG count;
+  POINTFIX* pptfx;
+};
+static_assert(sizeof(PATHDATA) == 16);
+static_assert(offsetof(PATHDATA, pptfx) == 8);
+
+// CLIPOBJ.iDComplexity, iFComplexity, iMode, fjOptions
+constexpr BYTE DC_TRIVIAL = 0;
+constexpr BYTE DC_RECT = 1;
+constexpr BYTE DC_COMPLEX = 3;
+constexpr BYTE FC_RECT = 1;
+constexpr BYTE FC_RECT4 = 2;
+constexpr BYTE FC_COMPLEX = 3;
+constexpr BYTE TC_RECTANGLES = 0;
+constexpr BYTE TC_PATHOBJ = 2;
+constexpr BYTE OC_BANK_CLIP = 1;
+
+// CLIPOBJ_cEnumStart types and directions.
+constexpr ULONG CT_RECTANGLES = 0;
+constexpr ULONG CD_RIGHTDOWN = 0;
+constexpr ULONG CD_LEFTDOWN = 1;
+constexpr ULONG CD_RIGHTUP = 2;
+constexpr ULONG CD_LEFTUP = 3;
+constexpr ULONG CD_ANY = 4;
+
+struct CLIPOBJ {
+  ULONG iUniq;
+  RECTL rclBounds;
+  BYTE iDComplexity;
+  BYTE iFComplexity;
+  BYTE iMode;
+  BYTE fjOptions;
+};
+static_assert(sizeof(CLIPOBJ) == 24);
+static_assert(offsetof(CLIPOBJ, rclBounds) == 4);
+static_assert(offsetof(CLIPOBJ, iDComplexity) == 20);
+
+struct ENUMRECTS {
+  ULONG c;
+  RECTL arcl[1];
+};
+static_assert(sizeof(ENUMRECTS) == 20);
+
+struct RUN {
+  LONG iStart;
+  LONG iStop;
+};
+
+struct CLIPLINE {
+  POINTFIX ptfxA;
+  POINTFIX ptfxB;
+  LONG lStyleState;
+  ULONG c;
+  RUN arun[1];
+};
+static_assert(sizeof(CLIPLINE) == 32);
+static_assert(offsetof(CLIPLINE, arun) == 24);
+
+// BRUSHOBJ.flColorType
+constexpr FLONG BR_DEVICE_ICM = 0x00000001;
+constexpr FLONG BR_HOST_ICM = 0x00000002;
+constexpr FLONG BR_CMYKCOLOR = 0x00000004;
+constexpr FLONG BR_ORIGCOLOR = 0x00000008;
+
+struct BRUSHOBJ {
+  ULONG iSolidColor;
+  PVOID pvRbrush;
+  FLONG flColorType;
+};
+static_assert(sizeof(BRUSHOBJ) == 24);
+static_assert(offsetof(BRUSHOBJ, pvRbrush) == 8);
+static_assert(offsetof(BRUSHOBJ, flColorType) == 16);
+
+// Hatch styles the engine realizes with DrvRealizeBrush's iHatch (below HS_DDI_MAX).
+constexpr ULONG HS_HORIZONTAL = 0;
+constexpr ULONG HS_VERTICAL = 1;
+constexpr ULONG HS_FDIAGONAL = 2;
+constexpr ULONG HS_BDIAGONAL = 3;
+constexpr ULONG HS_CROSS = 4;
+constexpr ULONG HS_DIAGCROSS = 5;
+constexpr ULONG HS_DDI_MAX = 6;
+
+// XLATEOBJ.flXlate and XLATEOBJ_cGetPalette
+constexpr FLONG XO_TRIVIAL = 0x00000001;
+constexpr FLONG XO_TABLE = 0x00000002;
+constexpr FLONG XO_TO_MONO = 0x00000004;
+constexpr FLONG XO_FROM_CMYK = 0x00000008;
+constexpr ULONG XO_SRCPALETTE = 1;
+constexpr ULONG XO_DESTPALETTE = 2;
+
+struct XLATEOBJ {
+  ULONG iUniq;
+  FLONG flXlate;
+  USHORT iSrcType;
+  USHORT iDstType;
+  ULONG cEntries;
+  ULONG* pulXlate;
+};
+static_assert(sizeof(XLATEOBJ) == 24);
+static_assert(offsetof(XLATEOBJ, cEntries) == 12);
+static_assert(offsetof(XLATEOBJ, pulXlate) == 16);
+
+// LINEATTRS.fl, iJoin, iEndCap
+constexpr FLONG LA_GEOMETRIC = 0x00000001;
+constexpr FLONG LA_ALTERNATE = 0x00000002;
+constexpr FLONG LA_STARTGAP = 0x00000004;
+constexpr FLONG LA_STYLED = 0x00000008;
+constexpr ULONG JOIN_ROUND = 0;
+constexpr ULONG JOIN_BEVEL = 1;
+constexpr ULONG JOIN_MITER = 2;
+constexpr ULONG ENDCAP_ROUND = 0;
+constexpr ULONG ENDCAP_SQUARE = 1;
+constexpr ULONG ENDCAP_BUTT = 2;
+
+struct LINEATTRS {
+  FLONG fl;
+  ULONG iJoin;
+  ULONG iEndCap;
+  FLOAT_LONG elWidth;
+  FLOATL eMiterLimit;
+  ULONG cstyle;
+  FLOAT_LONG* pstyle;
+  FLOAT_LONG elStyleState;
+};
+static_assert(sizeof(LINEATTRS) == 40);
+static_assert(offsetof(LINEATTRS, pstyle) == 24);
+static_assert(offsetof(LINEATTRS, elStyleState) == 32);
+
+// XFORMOBJ_iGetXform results, XFORMOBJ_bApplyXform modes.
+constexpr ULONG GX_IDENTITY = 0;
+constexpr ULONG GX_OFFSET = 1;
+constexpr ULONG GX_SCALE = 2;
+constexpr ULONG GX_GENERAL = 3;
+constexpr ULONG XF_LTOL = 0;
+constexpr ULONG XF_INV_LTOL = 1;
+constexpr ULONG XF_LTOFX = 2;
+constexpr ULONG XF_INV_FXTOL = 3;
+
+struct XFORMOBJ {
+  ULONG ulUnused;
+};
+
+// DrvFillPath flOptions.
+constexpr FLONG FP_ALTERNATEMODE = 0x00000001;
+constexpr FLONG FP_WINDINGMODE = 0x00000002;
+
 // The driver's exports, as the engine calls them.
 using PFN_DrvEnableDriver = BOOL (*)(ULONG iEngineVersion, ULONG cj, DRVENABLEDATA* pded);
 using PFN_DrvDisableDriver = void (*)();
@@ -347,4 +564,36 @@ PLATFORM_API BOOL WINAPI EngDeletePalette(HPALETTE hpal);
 PLATFORM_API BOOL WINAPI EngCheckAbort(SURFOBJ* pso);
 // The printer's data file for the device (a path beside the printer's store); null when unknown.
 PLATFORM_API LPWSTR WINAPI EngGetPrinterDataFileName(HDEV hdev);
+
+// Engine bitmaps: lWidth is the row size in bytes (0: rows padded to 4 bytes); pvBits, when given,
+// stays the caller's. EngLockSurface hands out a SURFOBJ until EngUnlockSurface.
+PLATFORM_API HBITMAP WINAPI EngCreateBitmap(SIZEL sizl, LONG lWidth, ULONG iFormat, FLONG fl, PVOID pvBits);
+PLATFORM_API SURFOBJ* WINAPI EngLockSurface(HSURF hsurf);
+PLATFORM_API void WINAPI EngUnlockSurface(SURFOBJ* pso);
+
+// Paths.
+PLATFORM_API void WINAPI PATHOBJ_vEnumStart(PATHOBJ* ppo);
+// Fills ppd with the next record; TRUE while more records follow.
+PLATFORM_API BOOL WINAPI PATHOBJ_bEnum(PATHOBJ* ppo, PATHDATA* ppd);
+PLATFORM_API void WINAPI PATHOBJ_vGetBounds(PATHOBJ* ppo, RECTFX* prectfx);
+PLATFORM_API void WINAPI PATHOBJ_vEnumStartClipLines(PATHOBJ* ppo, CLIPOBJ* pco, SURFOBJ* pso, LINEATTRS* pla);
+// One line of the path with the runs of its pixels inside the clip; TRUE while more follow.
+PLATFORM_API BOOL WINAPI PATHOBJ_bEnumClipLines(PATHOBJ* ppo, ULONG cb, CLIPLINE* pcl);
+PLATFORM_API void WINAPI EngDeletePath(PATHOBJ* ppo);
+
+// Clipping.
+PLATFORM_API ULONG WINAPI CLIPOBJ_cEnumStart(CLIPOBJ* pco, BOOL bAll, ULONG iType, ULONG iDirection, ULONG cLimit);
+PLATFORM_API BOOL WINAPI CLIPOBJ_bEnum(CLIPOBJ* pco, ULONG cj, ULONG* pul);
+PLATFORM_API PATHOBJ* WINAPI CLIPOBJ_ppoGetPath(CLIPOBJ* pco);
+
+// Brushes and colour translation.
+PLATFORM_API PVOID WINAPI BRUSHOBJ_pvAllocRbrush(BRUSHOBJ* pbo, ULONG cj);
+PLATFORM_API PVOID WINAPI BRUSHOBJ_pvGetRbrush(BRUSHOBJ* pbo);
+PLATFORM_API ULONG WINAPI BRUSHOBJ_ulGetBrushColor(BRUSHOBJ* pbo);
+PLATFORM_API ULONG WINAPI XLATEOBJ_iXlate(XLATEOBJ* pxlo, ULONG iColor);
+PLATFORM_API ULONG WINAPI XLATEOBJ_cGetPalette(XLATEOBJ* pxlo, ULONG iPal, ULONG cPal, ULONG* pPal);
+
+// Transforms.
+PLATFORM_API ULONG WINAPI XFORMOBJ_iGetXform(XFORMOBJ* pxo, XFORML* pxform);
+PLATFORM_API BOOL WINAPI XFORMOBJ_bApplyXform(XFORMOBJ* pxo, ULONG iMode, ULONG cPoints, PVOID pvIn, PVOID pvOut);
 }

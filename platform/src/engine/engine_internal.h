@@ -1,0 +1,94 @@
+// Inside the engine objects: the records behind the DDI pointers and the lookups from a DDI
+// pointer back to its owner.
+#pragma once
+
+#include <pixman.h>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "platform/engine_objects.h"
+
+namespace platform::engine {
+
+struct Region::Impl {
+  pixman_region32_t region;
+  Impl() { pixman_region32_init(&region); }
+  ~Impl() { pixman_region32_fini(&region); }
+  Impl(const Impl&) = delete;
+  Impl& operator=(const Impl&) = delete;
+};
+
+inline pixman_box32_t ToBox(const RECTL& r) { return pixman_box32_t{r.left, r.top, r.right, r.bottom}; }
+
+// Each DDI record is the first member of a standard-layout header that names its owner, so a
+// pointer handed to a hook leads back to the engine object; the tag rejects foreign pointers.
+template <typename Ddi, typename Owner, uint32_t Tag>
+struct Header {
+  Ddi obj{};
+  uint32_t tag = Tag;
+  Owner* owner = nullptr;
+
+  static Owner* From(const Ddi* p) {
+    if (p == nullptr) return nullptr;
+    auto* h = reinterpret_cast<const Header*>(p);
+    return h->tag == Tag ? h->owner : nullptr;
+  }
+};
+
+struct PathRecord {
+  FLONG flags;
+  size_t first;
+  ULONG count;
+};
+
+// A cosmetic line of a path and the runs of its pixels inside the clip.
+struct ClipLine {
+  POINTFIX a;
+  POINTFIX b;
+  LONG styleState;
+  std::vector<RUN> runs;
+};
+
+struct EnginePath::Impl {
+  Header<PATHOBJ, EnginePath::Impl, 0x48544150> head;
+  PathPoints path;
+  std::vector<PathRecord> records;
+  size_t nextRecord = 0;
+  bool ownedByEngine = false;  // made by CLIPOBJ_ppoGetPath, freed by EngDeletePath
+  std::vector<ClipLine> clipLines;
+  size_t nextLine = 0;
+  size_t nextRun = 0;
+
+  explicit Impl(PathPoints p);
+};
+
+struct EngineClip::Impl {
+  Header<CLIPOBJ, EngineClip::Impl, 0x50494C43> head;
+  Region visible;
+  std::vector<RECTL> rects;  // in the order of the last CLIPOBJ_cEnumStart
+  size_t next = 0;
+};
+
+struct EngineXlate::Impl {
+  Header<XLATEOBJ, EngineXlate::Impl, 0x54414C58> head;
+  std::vector<ULONG> table;
+  bool swapRedBlue = false;
+};
+
+struct EngineXform::Impl {
+  Header<XFORMOBJ, EngineXform::Impl, 0x4D524F58> head;
+  XFORML xf{1, 0, 0, 1, 0, 0};
+};
+
+using PathHeader = decltype(EnginePath::Impl::head);
+using ClipHeader = decltype(EngineClip::Impl::head);
+using XlateHeader = decltype(EngineXlate::Impl::head);
+using XformHeader = decltype(EngineXform::Impl::head);
+
+// Pixel indices along a line's major axis that lie inside `clip` (null: unclipped), merged into
+// runs in index order. The pixels a line covers are defined in clip_lines.cpp.
+std::vector<RUN> LineRuns(POINTFIX a, POINTFIX b, const Region* clip);
+
+}  // namespace platform::engine
