@@ -53,6 +53,7 @@ struct DrawingTarget {
   SURFOBJ* surface = nullptr;
   const DriverLibrary* driver = nullptr;
   FLONG hooks = 0;  // what the driver hooked with EngAssociateSurface
+  uint64_t pdevSerial = 0;  // tells PDEVs apart though the driver reuses an address
   int dpiX = 600, dpiY = 600;
   bool inPage = false;  // drawing outside a page reaches no hook
 

@@ -35,7 +35,7 @@ ULONG ColourOf(COLORREF c) { return c & 0x00FFFFFF; }
 // The engine brush of this device for a GDI brush, bound to the driver's DrvRealizeBrush.
 engine::EngineBrush* EngineBrushFor(const DrawingTarget& t, BrushObject& brush) {
   std::lock_guard g(brush.lock);
-  auto& slot = brush.engineBrushes[t.surface->dhpdev];
+  auto& slot = brush.engineBrushes[t.pdevSerial];
   if (slot == nullptr) {
     if (brush.style == BS_HATCHED) {
       slot = std::make_unique<engine::EngineBrush>(engine::EngineBrush::Hatch(brush.hatch, ColourOf(brush.color)));
@@ -58,7 +58,7 @@ engine::EngineBrush* EngineBrushFor(const DrawingTarget& t, BrushObject& brush) 
       if (!pattern) {
         GdiTrace("GDI: a pattern brush of %dx%d at %d bpp has no usable bits\n", brush.width, brush.height,
                  brush.bitCount);
-        brush.engineBrushes.erase(t.surface->dhpdev);
+        brush.engineBrushes.erase(t.pdevSerial);
         return nullptr;
       }
       slot = std::make_unique<engine::EngineBrush>(std::move(*pattern));

@@ -2,6 +2,7 @@
 // objects.
 #include "gdi_objects.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -130,16 +131,6 @@ HRGN NewRegion(engine::Region region) {
   auto r = std::make_shared<RegionObject>();
   r->region = std::move(region);
   return reinterpret_cast<HRGN>(Add(OBJ_REGION, std::move(r)));
-}
-
-HGDIOBJ HandleOf(const std::shared_ptr<void>& object) {
-  if (object == nullptr) return nullptr;
-  Stocks();
-  std::lock_guard g(g_lock);
-  for (const auto& [id, entry] : Table()) {
-    if (entry.object == object) return reinterpret_cast<HGDIOBJ>(id);
-  }
-  return nullptr;
 }
 
 std::shared_ptr<PenObject> StockPen(int index) {

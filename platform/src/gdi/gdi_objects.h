@@ -22,9 +22,9 @@ struct BrushObject {
   std::vector<BYTE> bits;
   std::vector<ULONG> palette;  // 0x00RRGGBB entries of indexed patterns
 
-  // One engine brush per device: the driver's realization belongs to its PDEV.
+  // One engine brush per enabled PDEV (by its serial): the driver's realization belongs to it.
   std::mutex lock;
-  std::map<DHPDEV, std::unique_ptr<engine::EngineBrush>> engineBrushes;
+  std::map<uint64_t, std::unique_ptr<engine::EngineBrush>> engineBrushes;
 };
 
 struct PenObject {
@@ -48,8 +48,6 @@ std::shared_ptr<RegionObject> FindRegion(HGDIOBJ handle);
 // OBJ_PEN, OBJ_EXTPEN, OBJ_BRUSH, OBJ_REGION, or 0 for an unknown handle.
 DWORD ObjectType(HGDIOBJ handle);
 HRGN NewRegion(engine::Region region);
-// The handle of an object a device context holds; null when it has none.
-HGDIOBJ HandleOf(const std::shared_ptr<void>& object);
 
 std::shared_ptr<PenObject> StockPen(int index);
 std::shared_ptr<BrushObject> StockBrush(int index);

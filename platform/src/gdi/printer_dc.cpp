@@ -2,6 +2,7 @@
 // a spooler handle, the loaded driver, one PDEV with its surface, and the document and page state;
 // the calls map onto the driver's hooks the way the platform's engine calls them.
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -47,6 +48,7 @@ struct PrinterDc {
   bool pageFailed = false;  // a page of the current document failed in the driver
   bool broken = false;      // a reset left the device without a surface
   DcGraphics graphics;      // what the drawing calls keep (dc_state.h)
+  uint64_t pdevSerial = 0;  // a new one with every surface enabled
 };
 
 std::mutex g_lock;
@@ -134,6 +136,8 @@ bool EnableSurface(PrinterDc& dc) {
     so.sizlBitmap = {static_cast<LONG>(dc.gdiInfo.ulHorzRes), static_cast<LONG>(dc.gdiInfo.ulVertRes)};
   }
   dc.surface = so;
+  static std::atomic<uint64_t> serial{0};
+  dc.pdevSerial = ++serial;
   return true;
 }
 
@@ -268,8 +272,11 @@ std::optional<DrawingTarget> FindDrawingTarget(HDC hdc) {
   t.surface = &dc->surface;
   t.driver = dc->driver.get();
   if (auto known = engine::FindSurface(dc->hsurf)) t.hooks = known->hooks;
-  t.dpiX = static_cast<int>(dc->gdiInfo.ulLogPixelsX);
-  t.dpiY = static_cast<int>(dc->gdiInfo.ulLogPixelsY);
+  t.pdevSerial = dc->pdevSerial;
+  if (dc->gdiInfo.ulLogPixelsX > 0 && dc->gdiInfo.ulLogPixelsY > 0) {
+    t.dpiX = static_cast<int>(dc->gdiInfo.ulLogPixelsX);
+    t.dpiY = static_cast<int>(dc->gdiInfo.ulLogPixelsY);
+  }
   t.inPage = dc->inPage && !dc->broken;
   t.keep = std::move(dc);
   return t;
