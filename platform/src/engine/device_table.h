@@ -3,8 +3,10 @@
 // Internal to the platform; exported only so that the platform's own tests can reach it.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "win/winddi.h"
 
@@ -22,7 +24,19 @@ struct Surface {
   ULONG format = 0;
   HDEV hdev = nullptr;
   FLONG hooks = 0;
+  // Engine bitmaps (STYPE_BITMAP): the rows, top row at scan0, `delta` bytes apart.
+  USHORT type = STYPE_DEVICE;
+  USHORT bitmapFlags = 0;
+  PVOID bits = nullptr;
+  ULONG bitsSize = 0;
+  PVOID scan0 = nullptr;
+  LONG delta = 0;
+  std::shared_ptr<std::vector<BYTE>> ownedBits;  // null when the caller keeps the memory
 };
+
+// Bytes in one row of a bitmap of `width` pixels in BMF_* `format`, padded to 4 bytes; 0 for an
+// unknown format or a row too wide.
+PLATFORM_API LONG BitmapRowBytes(ULONG format, LONG width);
 
 PLATFORM_API HDEV CreateDevice(const Device& device);
 PLATFORM_API void DeleteDevice(HDEV hdev);

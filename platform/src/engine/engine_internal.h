@@ -90,5 +90,6 @@ using XformHeader = decltype(EngineXform::Impl::head);
 // Pixel indices along a line's major axis that lie inside `clip` (null: unclipped), merged into
 // runs in index order. The pixels a line covers are defined in clip_lines.cpp.
 std::vector<RUN> LineRuns(POINTFIX a, POINTFIX b, const Region* clip);
+int64_t LinePixelCount(POINTFIX a, POINTFIX b);
 
 }  // namespace platform::engine
