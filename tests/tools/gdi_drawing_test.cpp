@@ -340,6 +340,34 @@ TEST_F(GdiDrawingTest, AGeometricPenIsRefusedByTheStrokeAndReachesTheFillAsAnOut
   DeleteObject(solid);
 }
 
+TEST_F(GdiDrawingTest, AnInsideFramePenShrinksTheShapeToKeepItsWidthInsideTheFrame) {
+  HPEN inside = CreatePen(PS_INSIDEFRAME, 20, 0);
+  SelectObject(hdc, inside);
+  SelectObject(hdc, GetStockObject(NULL_BRUSH));
+  ASSERT_TRUE(Rectangle(hdc, 0, 0, 201, 101));
+  SetMapMode(hdc, MM_LOENGLISH);  // 6 pixels a unit: the pen is 120 pixels wide
+  ASSERT_TRUE(Ellipse(hdc, 0, 0, 100, -50));
+  auto calls = Take();
+  ASSERT_EQ(Hooks(calls), "StrokePath(refused) FillPath StrokePath(refused) FillPath");
+  auto frame = FiguresOf(calls[0]);
+  ASSERT_EQ(frame.size(), 1u);
+  ExpectPoints(frame[0], {{190 * 16, 10 * 16}, {10 * 16, 10 * 16}, {10 * 16, 90 * 16}, {190 * 16, 90 * 16}});
+  for (size_t i : {1u, 3u}) {
+    EXPECT_GE(calls[i].pathBounds.xLeft, -1);
+    EXPECT_GE(calls[i].pathBounds.yTop, -1);
+  }
+  EXPECT_LE(calls[1].pathBounds.xRight, 200 * 16 + 1);
+  EXPECT_LE(calls[1].pathBounds.yBottom, 100 * 16 + 1);
+  EXPECT_LE(calls[3].pathBounds.xRight, 599 * 16 + 1);
+  EXPECT_LE(calls[3].pathBounds.yBottom, 299 * 16 + 1);
+  // The ellipse's frame is 599×299 pixels less 60 on each side.
+  auto ellipse = FiguresOf(calls[2]);
+  ASSERT_EQ(ellipse.size(), 1u);
+  EXPECT_TRUE(Near(ellipse[0].points[0], {539 * 16, 2392})) << Str(ellipse[0].points[0]);
+  SelectObject(hdc, GetStockObject(BLACK_PEN));
+  DeleteObject(inside);
+}
+
 TEST_F(GdiDrawingTest, EveryMappingModePutsAnInchAtSixHundredPixels) {
   struct Mode {
     int mode;

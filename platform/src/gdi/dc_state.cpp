@@ -20,7 +20,8 @@ Matrix DcState::ToDevice() const {
 }
 
 ShapeContext DcState::Shapes() const {
-  return {ToDevice(), graphicsMode == GM_COMPATIBLE, arcDirection == AD_CLOCKWISE};
+  double inset = pen->geometric && pen->kind() == PS_INSIDEFRAME ? pen->width / 2.0 : 0;
+  return {ToDevice(), graphicsMode == GM_COMPATIBLE, arcDirection == AD_CLOCKWISE, inset};
 }
 
 }  // namespace platform::gdi

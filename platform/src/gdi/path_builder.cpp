@@ -20,6 +20,16 @@ struct Frame {
   void Point(double x, double y, double* dx, double* dy) const { toDevice.Apply(x, y, dx, dy); }
 };
 
+// Shrinks the frame so a wide pen stays inside it; a pen wider than the frame leaves its middle.
+void Inset(Frame* f, double dx, double dy) {
+  if (dx <= 0 && dy <= 0) return;
+  double cx = (f->left + f->right) / 2, cy = (f->top + f->bottom) / 2;
+  f->left = std::min(f->left + dx, cx);
+  f->right = std::max(f->right - dx, cx);
+  f->top = std::min(f->top + dy, cy);
+  f->bottom = std::max(f->bottom - dy, cy);
+}
+
 // Orders the corners; false when the shape has no area on the device.
 bool MakeFrame(const ShapeContext& c, int l, int t, int r, int b, Frame* f) {
   if (c.compatible) {
@@ -31,6 +41,7 @@ bool MakeFrame(const ShapeContext& c, int l, int t, int r, int b, Frame* f) {
     if (y0 > y1) std::swap(y0, y1);
     if (x0 == x1 || y0 == y1) return false;
     *f = {x0, y0, x1 - 1, y1 - 1, Matrix{}, c.clockwise};
+    Inset(f, c.inset * std::fabs(c.toDevice.m11), c.inset * std::fabs(c.toDevice.m22));
     // Built on the device: a transform that mirrors the page mirrors the direction too.
     if (c.toDevice.Determinant() < 0) f->clockwise = !f->clockwise;
     return true;
@@ -38,6 +49,7 @@ bool MakeFrame(const ShapeContext& c, int l, int t, int r, int b, Frame* f) {
   double x0 = std::min(l, r), x1 = std::max(l, r), y0 = std::min(t, b), y1 = std::max(t, b);
   if (x0 == x1 || y0 == y1) return false;
   *f = {x0, y0, x1, y1, c.toDevice, c.clockwise};
+  Inset(f, c.inset, c.inset);
   return true;
 }
 

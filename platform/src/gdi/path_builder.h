@@ -47,6 +47,7 @@ struct ShapeContext {
   Matrix toDevice;
   bool compatible = true;
   bool clockwise = false;
+  double inset = 0;  // logical units the frame shrinks by on each side (inside-frame pens)
 };
 
 // Each returns false when the shape is empty (nothing added).
