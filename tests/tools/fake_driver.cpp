@@ -116,13 +116,23 @@ void DisableSurface(DHPDEV d) {
 // The realized brush the fake keeps: the hatch it was made for.
 struct Rbrush {
   LONG hatch;
+  SIZEL size;
+  ULONG format;
+  BYTE topRow;
+  ULONG colour1;
 };
 
-BOOL RealizeBrush(BRUSHOBJ* pbo, SURFOBJ* target, SURFOBJ*, SURFOBJ*, XLATEOBJ*, ULONG hatch) {
+BOOL RealizeBrush(BRUSHOBJ* pbo, SURFOBJ* target, SURFOBJ* pattern, SURFOBJ*, XLATEOBJ* xlate, ULONG hatch) {
   Log("RealizeBrush " + Id(target, "RealizeBrush") + " hatch=" + std::to_string(hatch));
   auto* r = static_cast<Rbrush*>(BRUSHOBJ_pvAllocRbrush(pbo, sizeof(Rbrush)));
   if (r == nullptr) return FALSE;
-  r->hatch = static_cast<LONG>(hatch);
+  *r = {static_cast<LONG>(hatch), {}, 0, 0, 0};
+  if (pattern != nullptr) {
+    r->size = pattern->sizlBitmap;
+    r->format = pattern->iBitmapFormat;
+    if (pattern->pvScan0 != nullptr) r->topRow = *static_cast<const BYTE*>(pattern->pvScan0);
+  }
+  if (xlate != nullptr) r->colour1 = XLATEOBJ_iXlate(xlate, 1);
   return TRUE;
 }
 
@@ -160,7 +170,13 @@ void RecordBrush(BRUSHOBJ* pbo, ULONG* colour, fakes::DrawCall& call) {
   if (pbo == nullptr) return;
   *colour = pbo->iSolidColor;
   if (pbo->iSolidColor == 0xFFFFFFFF) {
-    if (auto* r = static_cast<Rbrush*>(BRUSHOBJ_pvGetRbrush(pbo))) call.realizedHatch = r->hatch;
+    if (auto* r = static_cast<Rbrush*>(BRUSHOBJ_pvGetRbrush(pbo))) {
+      call.realizedHatch = r->hatch;
+      call.realizedSize = r->size;
+      call.realizedFormat = r->format;
+      call.realizedTopRow = r->topRow;
+      call.realizedColour1 = r->colour1;
+    }
   }
 }
 

@@ -28,6 +28,10 @@ struct DrawCall {
   ULONG brushColor = 0;          // iSolidColor (the stroke brush for StrokeAndFillPath)
   ULONG fillBrushColor = 0;      // StrokeAndFillPath's fill brush
   LONG realizedHatch = -1;       // DrvRealizeBrush's hatch for a pattern brush the hook asked for
+  SIZEL realizedSize{};          // its pattern surface: size, format, the first byte of the top
+  ULONG realizedFormat = 0;      // row, and the colour its translation gives pixel value 1
+  BYTE realizedTopRow = 0;
+  ULONG realizedColour1 = 0;
   bool hasLineAttrs = false;
   LINEATTRS lineAttrs{};  // pstyle points into `style`
   std::vector<FLOAT_LONG> style;

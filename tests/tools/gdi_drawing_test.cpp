@@ -552,6 +552,43 @@ TEST_F(GdiDrawingTest, HatchBrushesAreRealizedByTheDriverOnFirstUse) {
   EXPECT_TRUE(DeleteObject(cross));
 }
 
+TEST_F(GdiDrawingTest, DibPatternBrushesReachTheDriverTopRowFirstWithTheirColours) {
+  // An 8×8 one-bit DIB stored bottom-up: the top row (stored last) is 0xF0, the others 0x0F.
+  struct {
+    BITMAPINFOHEADER header;
+    RGBQUAD colours[2];
+    DWORD rows[8];
+  } dib{};
+  dib.header = {sizeof(BITMAPINFOHEADER), 8, 8, 1, 1, BI_RGB, 0, 0, 0, 0, 0};
+  dib.colours[0] = {0xFF, 0xFF, 0xFF, 0};
+  dib.colours[1] = {0x00, 0x00, 0x80, 0};  // dark red
+  for (auto& row : dib.rows) row = 0x0F;
+  dib.rows[7] = 0xF0;
+  HBRUSH pattern = CreateDIBPatternBrushPt(&dib, DIB_RGB_COLORS);
+  ASSERT_NE(pattern, nullptr);
+  SelectObject(hdc, pattern);
+  SelectObject(hdc, GetStockObject(NULL_PEN));
+  POINT triangle[] = {{0, 0}, {100, 0}, {0, 100}};
+  ASSERT_TRUE(Polygon(hdc, triangle, 3));
+  auto calls = Take();
+  ASSERT_EQ(Hooks(calls), "FillPath");
+  EXPECT_EQ(calls[0].brushColor, 0xFFFFFFFFu);
+  EXPECT_EQ(calls[0].realizedHatch, static_cast<LONG>(HS_DDI_MAX));  // a pattern, not a hatch
+  EXPECT_EQ(calls[0].realizedSize.cx, 8);
+  EXPECT_EQ(calls[0].realizedSize.cy, 8);
+  EXPECT_EQ(calls[0].realizedFormat, BMF_1BPP);
+  EXPECT_EQ(calls[0].realizedTopRow, 0xF0);
+  EXPECT_EQ(calls[0].realizedColour1, RGB(0x80, 0, 0));
+
+  SetLastError(0);
+  dib.header.biBitCount = 3;
+  EXPECT_EQ(CreateDIBPatternBrushPt(&dib, DIB_RGB_COLORS), nullptr);
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(CreateDIBPatternBrushPt(nullptr, DIB_RGB_COLORS), nullptr);
+  SelectObject(hdc, GetStockObject(WHITE_BRUSH));
+  DeleteObject(pattern);
+}
+
 TEST_F(GdiDrawingTest, OutsideAPageNothingReachesTheDriver) {
   ASSERT_EQ(EndPage(hdc), 1);
   EXPECT_TRUE(Rectangle(hdc, 0, 0, 100, 100));
