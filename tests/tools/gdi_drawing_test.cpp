@@ -326,6 +326,20 @@ TEST_F(GdiDrawingTest, AGeometricPenIsRefusedByTheStrokeAndReachesTheFillAsAnOut
       EXPECT_LE(p.y, 110 * 16 + 1);
     }
   }
+  // With a brush too: the combined hook refuses the wide pen, so the fill goes first and the
+  // widened outline over it.
+  HBRUSH grey = CreateSolidBrush(RGB(0x80, 0x80, 0x80));
+  SelectObject(hdc, grey);
+  ASSERT_TRUE(Ellipse(hdc, 100, 100, 300, 300));
+  calls = Take();
+  ASSERT_EQ(Hooks(calls), "StrokeAndFillPath(refused) FillPath StrokePath(refused) FillPath");
+  EXPECT_EQ(calls[1].brushColor, 0x00808080u);
+  EXPECT_EQ(FiguresOf(calls[1]).size(), 1u);
+  EXPECT_EQ(calls[3].brushColor, 0u);
+  EXPECT_EQ(calls[3].fillOptions, FP_WINDINGMODE);
+  SelectObject(hdc, GetStockObject(NULL_BRUSH));
+  DeleteObject(grey);
+
   // A wide pen from CreatePen draws solid whatever its style says.
   HPEN solid = CreatePen(PS_DASH, 8, RGB(255, 0, 0));
   SelectObject(hdc, solid);
@@ -587,6 +601,34 @@ TEST_F(GdiDrawingTest, DibPatternBrushesReachTheDriverTopRowFirstWithTheirColour
   EXPECT_EQ(CreateDIBPatternBrushPt(nullptr, DIB_RGB_COLORS), nullptr);
   SelectObject(hdc, GetStockObject(WHITE_BRUSH));
   DeleteObject(pattern);
+}
+
+TEST_F(GdiDrawingTest, ObjectsOutliveTheirHandlesWhileSelectedAndStockObjectsStay) {
+  HBRUSH brush = CreateSolidBrush(RGB(1, 2, 3));
+  HGDIOBJ previous = SelectObject(hdc, brush);
+  EXPECT_EQ(previous, GetStockObject(WHITE_BRUSH));
+  EXPECT_EQ(GetObjectType(brush), OBJ_BRUSH);
+  EXPECT_TRUE(DeleteObject(brush));  // still selected: the device context keeps what it drew with
+  SetLastError(0);
+  EXPECT_EQ(GetObjectType(brush), 0u);
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+  SelectObject(hdc, GetStockObject(NULL_PEN));
+  ASSERT_TRUE(Ellipse(hdc, 0, 0, 10, 10));
+  auto calls = Take();
+  ASSERT_EQ(Hooks(calls), "FillPath");
+  EXPECT_EQ(calls[0].brushColor, 0x00030201u);
+  EXPECT_EQ(SelectObject(hdc, brush), nullptr);  // the handle itself is gone
+  EXPECT_TRUE(DeleteObject(GetStockObject(BLACK_PEN)));
+  EXPECT_EQ(GetObjectType(GetStockObject(BLACK_PEN)), OBJ_PEN);
+  LOGBRUSH solid{BS_SOLID, 0, 0};
+  HPEN ext = ExtCreatePen(PS_GEOMETRIC | PS_SOLID, 3, &solid, 0, nullptr);
+  EXPECT_EQ(GetObjectType(ext), OBJ_EXTPEN);
+  EXPECT_TRUE(DeleteObject(ext));
+  // A world transform that flattens the page is refused.
+  SetGraphicsMode(hdc, GM_ADVANCED);
+  XFORM flat{1, 1, 1, 1, 0, 0};
+  EXPECT_FALSE(SetWorldTransform(hdc, &flat));
+  EXPECT_FALSE(ModifyWorldTransform(hdc, &flat, MWT_LEFTMULTIPLY));
 }
 
 TEST_F(GdiDrawingTest, OutsideAPageNothingReachesTheDriver) {
