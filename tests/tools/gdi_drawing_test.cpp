@@ -561,6 +561,19 @@ TEST_F(GdiDrawingTest, HatchBrushesAreRealizedByTheDriverOnFirstUse) {
   auto realized = std::count_if(Driver().calls.begin(), Driver().calls.end(),
                                 [](const std::string& l) { return l.rfind("RealizeBrush", 0) == 0; });
   EXPECT_EQ(realized, 1);  // kept for the brush's life
+
+  // A reset gives the device a new PDEV, which realizes the brush anew; the drawing state stays.
+  ASSERT_EQ(EndPage(hdc), 1);
+  ASSERT_EQ(ResetDCW(hdc, nullptr), hdc);
+  ASSERT_EQ(StartPage(hdc), 1);
+  Driver().calls.clear();
+  ASSERT_TRUE(Ellipse(hdc, 0, 0, 100, 100));
+  calls = Take();
+  ASSERT_EQ(Hooks(calls), "FillPath");
+  EXPECT_EQ(calls[0].realizedHatch, HS_CROSS);
+  realized = std::count_if(Driver().calls.begin(), Driver().calls.end(),
+                           [](const std::string& l) { return l.rfind("RealizeBrush", 0) == 0; });
+  EXPECT_EQ(realized, 1);
   EXPECT_EQ(CreateHatchBrush(HS_DDI_MAX, 0), nullptr);
   SelectObject(hdc, GetStockObject(WHITE_BRUSH));
   EXPECT_TRUE(DeleteObject(cross));
