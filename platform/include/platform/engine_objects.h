@@ -70,7 +70,7 @@ class PLATFORM_API Region {
 
 // A path in 28.4 device coordinates, as GDI's GetPath gives it: kPathMoveTo starts a figure,
 // kPathBezierTo points come in threes, kPathCloseFigure is or'ed on a closed figure's last point.
-struct PathPoints {
+struct PLATFORM_API PathPoints {
   std::vector<POINTFIX> points;
   std::vector<BYTE> types;
 
