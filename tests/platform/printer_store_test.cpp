@@ -1,5 +1,7 @@
 // The spooler's printer files when they are damaged, unreadable or cannot be written.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -8,6 +10,7 @@
 #include "platform/durable_file.h"
 #include "platform/spooler_admin.h"
 #include "platform/test_hooks.h"
+#include "platform/utf16.h"
 #include "support/temp_dir.h"
 #include "support/traces.h"
 #include "win/error.h"
@@ -83,6 +86,51 @@ TEST_F(PrinterStore, TextThatIsNotUtf8IsRefusedNotThrown) {
   EXPECT_FALSE(spooler::AddPrinter(Config("FILE:/tmp/caf\xe9.prn")));
   EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
   EXPECT_FALSE(spooler::FindPrinter(u"Office").has_value());
+}
+
+}  // namespace
+
+namespace {
+
+// Two processes that set printer data on one printer at once keep every value either set.
+TEST_F(PrinterStore, TwoProcessesSettingPrinterDataLoseNothing) {
+  ASSERT_TRUE(spooler::AddPrinter(Config("MEMORY:")));
+  constexpr int kEach = 60;
+  pid_t children[2];
+  for (int who = 0; who < 2; ++who) {
+    children[who] = fork();
+    ASSERT_GE(children[who], 0);
+    if (children[who] == 0) {
+      HANDLE h = nullptr;
+      if (!OpenPrinterW(const_cast<LPWSTR>(u"Office"), &h, nullptr)) _exit(2);
+      for (int i = 0; i < kEach; ++i) {
+        std::u16string name = (who == 0 ? u"A" : u"B") + platform::Utf8ToUtf16(std::to_string(i));
+        DWORD v = static_cast<DWORD>(i);
+        if (SetPrinterDataW(h, name.c_str(), REG_DWORD, reinterpret_cast<BYTE*>(&v), 4) != ERROR_SUCCESS) _exit(3);
+      }
+      ClosePrinter(h);
+      _exit(0);
+    }
+  }
+  for (pid_t c : children) {
+    int status = 0;
+    ASSERT_EQ(waitpid(c, &status, 0), c);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  }
+  HANDLE h = nullptr;
+  ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(u"Office"), &h, nullptr));
+  int missing = 0;
+  for (const char16_t* who : {u"A", u"B"}) {
+    for (int i = 0; i < kEach; ++i) {
+      std::u16string name = who + platform::Utf8ToUtf16(std::to_string(i));
+      DWORD v = 0xFFFF, type = 0, needed = 0;
+      if (GetPrinterDataW(h, name.c_str(), &type, reinterpret_cast<BYTE*>(&v), 4, &needed) != ERROR_SUCCESS ||
+          v != static_cast<DWORD>(i))
+        ++missing;
+    }
+  }
+  ClosePrinter(h);
+  EXPECT_EQ(missing, 0);
 }
 
 }  // namespace

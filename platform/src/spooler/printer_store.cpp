@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <nlohmann/json.hpp>
 
@@ -203,8 +205,40 @@ std::vector<StoredPrinter> LoadAllPrinters() {
   return out;
 }
 
+namespace {
+
+// Held from a printer's read to its write, so that another process changing the same printer
+// (printer data, the default devmode) loses nothing. The lock file lies beside the printer's
+// folder, which a delete removes.
+std::unique_ptr<FileLock> LockPrinterFile(const std::u16string& name) {
+  std::error_code ec;
+  fs::create_directories(StoreRoot(), ec);
+  auto lock = std::make_unique<FileLock>(PrinterFolder(name));
+  if (!lock->Held()) {
+    Trace("spooler: cannot lock the printer file of %s: %s\n", PrinterFolder(name), "lock refused");
+    return nullptr;
+  }
+  return lock;
+}
+
+}  // namespace
+
+bool UpdatePrinter(const std::u16string& name, const std::function<bool(StoredPrinter&)>& change) {
+  std::lock_guard g(StoreLock());
+  auto lock = LockPrinterFile(name);
+  if (!lock) return false;
+  StoredPrinter p;
+  if (LoadPrinterLocked(name, p) != ReadStatus::Read) {
+    SetLastError(ERROR_INVALID_PRINTER_NAME);
+    return false;
+  }
+  return change(p) && SavePrinterLocked(p);
+}
+
 bool AddPrinter(const PrinterConfig& config) {
   std::lock_guard g(StoreLock());
+  auto lock = LockPrinterFile(config.name);
+  if (!lock) return false;
   StoredPrinter p;
   // Printer data survives a re-add. A damaged file is replaced (re-adding is how a printer is
   // repaired); one that cannot be read at all is left alone rather than overwritten blind.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -25,6 +26,9 @@ struct StoredPrinter {
 std::string PrinterFolder(const std::u16string& name);
 std::optional<StoredPrinter> LoadPrinter(const std::u16string& name);
 bool SavePrinter(const StoredPrinter& printer);
+// Reads, changes and writes a printer under a lock that other processes honour too. False when
+// the printer cannot be read, the change refuses, or the write fails (the last error says which).
+bool UpdatePrinter(const std::u16string& name, const std::function<bool(StoredPrinter&)>& change);
 bool RemovePrinter(const std::u16string& name);
 std::vector<StoredPrinter> LoadAllPrinters();
 

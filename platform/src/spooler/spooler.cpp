@@ -275,22 +275,17 @@ extern "C" BOOL SetPrinterW(HANDLE printer, DWORD level, LPBYTE buf, DWORD) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  auto stored = LoadPrinter(*name);
-  if (!stored) {
-    SetLastError(ERROR_INVALID_PRINTER_NAME);
-    return FALSE;
-  }
   const auto* info = reinterpret_cast<const PRINTER_INFO_2W*>(buf);
-  if (info->pPrintProcessor != nullptr) stored->config.printProcessor = info->pPrintProcessor;
-  if (info->pDevMode != nullptr) {
-    const auto* d = reinterpret_cast<const BYTE*>(info->pDevMode);
-    stored->config.defaultDevmode.assign(d, d + info->pDevMode->dmSize + info->pDevMode->dmDriverExtra);
-  }
-  if (!SavePrinter(*stored)) {
-    SetLastError(ERROR_WRITE_FAULT);
-    return FALSE;
-  }
-  return TRUE;
+  bool ok = UpdatePrinter(*name, [&](StoredPrinter& stored) {
+    if (info->pPrintProcessor != nullptr) stored.config.printProcessor = info->pPrintProcessor;
+    if (info->pDevMode != nullptr) {
+      const auto* d = reinterpret_cast<const BYTE*>(info->pDevMode);
+      stored.config.defaultDevmode.assign(d, d + info->pDevMode->dmSize + info->pDevMode->dmDriverExtra);
+    }
+    return true;
+  });
+  if (!ok && GetLastError() != ERROR_INVALID_PRINTER_NAME) SetLastError(ERROR_WRITE_FAULT);
+  return ok ? TRUE : FALSE;
 }
 
 extern "C" DWORD GetPrinterDataW(HANDLE printer, LPCWSTR valueName, LPDWORD type, LPBYTE data, DWORD size,
@@ -314,10 +309,12 @@ extern "C" DWORD SetPrinterDataW(HANDLE printer, LPCWSTR valueName, DWORD type, 
   if (!name) return ERROR_INVALID_HANDLE;
   if (valueName == nullptr || *valueName == 0 || (data == nullptr && size > 0)) return ERROR_INVALID_PARAMETER;
   if (type == REG_DWORD && size != 4) return ERROR_INVALID_PARAMETER;
-  auto stored = LoadPrinter(*name);
-  if (!stored) return ERROR_INVALID_PRINTER_NAME;
-  stored->data[std::u16string(valueName)] = {type, std::vector<uint8_t>(data, data + size)};
-  return SavePrinter(*stored) ? ERROR_SUCCESS : ERROR_WRITE_FAULT;
+  bool ok = UpdatePrinter(*name, [&](StoredPrinter& stored) {
+    stored.data[std::u16string(valueName)] = {type, std::vector<uint8_t>(data, data + size)};
+    return true;
+  });
+  if (ok) return ERROR_SUCCESS;
+  return GetLastError() == ERROR_INVALID_PRINTER_NAME ? ERROR_INVALID_PRINTER_NAME : ERROR_WRITE_FAULT;
 }
 
 extern "C" DWORD StartDocPrinterW(HANDLE printer, DWORD level, LPBYTE docInfo) {
