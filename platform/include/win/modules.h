@@ -51,6 +51,8 @@ extern "C" {
 // Loading a loaded module again returns its handle with one more reference.
 PLATFORM_API HMODULE WINAPI LoadLibraryW(LPCWSTR fileName);
 PLATFORM_API BOOL WINAPI FreeLibrary(HMODULE module);
+using FARPROC = intptr_t(WINAPI*)();
+PLATFORM_API FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName);
 PLATFORM_API BOOL WINAPI GetModuleHandleExW(DWORD flags, LPCWSTR moduleName, HMODULE* module);
 // Null module: the program. Returns the characters copied without the NUL; a cut path returns size
 // with ERROR_INSUFFICIENT_BUFFER.

@@ -25,7 +25,7 @@ class DocumentEvents {
  private:
   std::string path_;
   bool tried_ = false;
-  void* module_ = nullptr;
+  HMODULE module_ = nullptr;
   PFN_DrvDocumentEvent export_ = nullptr;
 };
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -200,6 +201,23 @@ extern "C" BOOL FreeLibrary(HMODULE module) {
   }
   dlclose(gone->dl);
   return TRUE;
+}
+
+extern "C" FARPROC GetProcAddress(HMODULE module, LPCSTR procName) {
+  std::lock_guard g(S().lock);
+  Module* m = Find(module);
+  if (m == nullptr || m->dl == nullptr) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return nullptr;
+  }
+  // Ordinals (values below 0x10000) name nothing here: modules export by name only.
+  if (procName == nullptr || reinterpret_cast<uintptr_t>(procName) < 0x10000) {
+    SetLastError(ERROR_PROC_NOT_FOUND);
+    return nullptr;
+  }
+  void* p = dlsym(m->dl, procName);
+  if (p == nullptr) SetLastError(ERROR_PROC_NOT_FOUND);
+  return reinterpret_cast<FARPROC>(p);
 }
 
 extern "C" BOOL GetModuleHandleExW(DWORD flags, LPCWSTR moduleName, HMODULE* module) {
