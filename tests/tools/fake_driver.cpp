@@ -105,13 +105,160 @@ HSURF EnableSurface(DHPDEV d) {
   Pdev* p = Of(d);
   Log("EnableSurface " + (p != nullptr ? std::to_string(p->id) : std::string("?")));
   if (p == nullptr || Fails("EnableSurface")) return nullptr;
-  p->hsurf = reinterpret_cast<HSURF>(static_cast<uintptr_t>(0x5500 + p->id));
+  p->hsurf = EngCreateDeviceSurface(reinterpret_cast<DHSURF>(p), SIZEL{4724, 6779}, BMF_1BPP);
+  if (p->hsurf == nullptr || !EngAssociateSurface(p->hsurf, p->hdev, g_state.hooks)) return nullptr;
   return p->hsurf;
 }
 
 void DisableSurface(DHPDEV d) {
   Pdev* p = Of(d);
   Log("DisableSurface " + (p != nullptr ? std::to_string(p->id) : std::string("?")));
+  if (p != nullptr && p->hsurf != nullptr) (void)EngDeleteSurface(p->hsurf);
+}
+
+// The realized brush the fake keeps: the hatch it was made for.
+struct Rbrush {
+  LONG hatch;
+  SIZEL size;
+  ULONG format;
+  BYTE topRow;
+  ULONG colour1;
+};
+
+BOOL RealizeBrush(BRUSHOBJ* pbo, SURFOBJ* target, SURFOBJ* pattern, SURFOBJ*, XLATEOBJ* xlate, ULONG hatch) {
+  Log("RealizeBrush " + Id(target, "RealizeBrush") + " hatch=" + std::to_string(hatch));
+  auto* r = static_cast<Rbrush*>(BRUSHOBJ_pvAllocRbrush(pbo, sizeof(Rbrush)));
+  if (r == nullptr) return FALSE;
+  *r = {static_cast<LONG>(hatch), {}, 0, 0, 0};
+  if (pattern != nullptr) {
+    r->size = pattern->sizlBitmap;
+    r->format = pattern->iBitmapFormat;
+    if (pattern->pvScan0 != nullptr) r->topRow = *static_cast<const BYTE*>(pattern->pvScan0);
+  }
+  if (xlate != nullptr) r->colour1 = XLATEOBJ_iXlate(xlate, 1);
+  return TRUE;
+}
+
+void RecordPath(PATHOBJ* ppo, fakes::DrawCall& call) {
+  if (ppo == nullptr) return;
+  PATHOBJ_vGetBounds(ppo, &call.pathBounds);
+  PATHOBJ_vEnumStart(ppo);
+  PATHDATA pd{};
+  BOOL more;
+  do {
+    more = PATHOBJ_bEnum(ppo, &pd);
+    if (pd.count == 0) break;
+    call.path.push_back({pd.flags, std::vector<POINTFIX>(pd.pptfx, pd.pptfx + pd.count)});
+  } while (more);
+}
+
+void RecordClip(CLIPOBJ* pco, fakes::DrawCall& call) {
+  if (pco == nullptr) return;
+  call.clipComplexity = pco->iDComplexity;
+  call.clipBounds = pco->rclBounds;
+  if (pco->iDComplexity == DC_TRIVIAL) return;
+  CLIPOBJ_cEnumStart(pco, FALSE, CT_RECTANGLES, CD_RIGHTDOWN, 0);
+  struct {
+    ULONG c;
+    RECTL rects[8];
+  } batch;
+  BOOL more;
+  do {
+    more = CLIPOBJ_bEnum(pco, sizeof batch, &batch.c);
+    call.clipRects.insert(call.clipRects.end(), batch.rects, batch.rects + batch.c);
+  } while (more);
+}
+
+void RecordBrush(BRUSHOBJ* pbo, ULONG* colour, fakes::DrawCall& call) {
+  if (pbo == nullptr) return;
+  *colour = pbo->iSolidColor;
+  if (pbo->iSolidColor == 0xFFFFFFFF) {
+    if (auto* r = static_cast<Rbrush*>(BRUSHOBJ_pvGetRbrush(pbo))) {
+      call.realizedHatch = r->hatch;
+      call.realizedSize = r->size;
+      call.realizedFormat = r->format;
+      call.realizedTopRow = r->topRow;
+      call.realizedColour1 = r->colour1;
+    }
+  }
+}
+
+void RecordLine(LINEATTRS* la, fakes::DrawCall& call) {
+  if (la == nullptr) return;
+  call.hasLineAttrs = true;
+  call.lineAttrs = *la;
+  if (la->pstyle != nullptr) call.style.assign(la->pstyle, la->pstyle + la->cstyle);
+  call.lineAttrs.pstyle = call.style.data();
+}
+
+void RecordXform(XFORMOBJ* pxo, fakes::DrawCall& call) {
+  if (pxo == nullptr) return;
+  call.hasXform = true;
+  (void)XFORMOBJ_iGetXform(pxo, &call.xform);
+}
+
+BOOL Keep(fakes::DrawCall call, bool refuse) {
+  call.accepted = !refuse && !Fails(call.hook.c_str());
+  bool accepted = call.accepted;
+  g_state.draws.push_back(std::move(call));
+  return accepted ? TRUE : FALSE;
+}
+
+BOOL StrokePath(SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, XFORMOBJ* pxo, BRUSHOBJ* pbo, POINTL*, LINEATTRS* la,
+                MIX mix) {
+  Check(pso, "StrokePath");
+  fakes::DrawCall call;
+  call.hook = "StrokePath";
+  RecordPath(ppo, call);
+  RecordClip(pco, call);
+  RecordXform(pxo, call);
+  RecordBrush(pbo, &call.brushColor, call);
+  RecordLine(la, call);
+  call.mix = mix;
+  bool geometric = la != nullptr && (la->fl & LA_GEOMETRIC) != 0;
+  return Keep(std::move(call), g_state.refuseLikePrinter && geometric);
+}
+
+BOOL FillPath(SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, BRUSHOBJ* pbo, POINTL*, MIX mix, FLONG options) {
+  Check(pso, "FillPath");
+  fakes::DrawCall call;
+  call.hook = "FillPath";
+  RecordPath(ppo, call);
+  RecordClip(pco, call);
+  RecordBrush(pbo, &call.brushColor, call);
+  call.mix = mix;
+  call.fillOptions = options;
+  bool complex = pco != nullptr && pco->iDComplexity == DC_COMPLEX;
+  return Keep(std::move(call), g_state.refuseLikePrinter && complex);
+}
+
+BOOL StrokeAndFillPath(SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, XFORMOBJ* pxo, BRUSHOBJ* stroke, LINEATTRS* la,
+                       BRUSHOBJ* fill, POINTL*, MIX mix, FLONG options) {
+  Check(pso, "StrokeAndFillPath");
+  fakes::DrawCall call;
+  call.hook = "StrokeAndFillPath";
+  RecordPath(ppo, call);
+  RecordClip(pco, call);
+  RecordXform(pxo, call);
+  RecordBrush(stroke, &call.brushColor, call);
+  RecordBrush(fill, &call.fillBrushColor, call);
+  RecordLine(la, call);
+  call.mix = mix;
+  call.fillOptions = options;
+  bool geometric = la != nullptr && (la->fl & LA_GEOMETRIC) != 0;
+  return Keep(std::move(call), g_state.refuseLikePrinter && geometric);
+}
+
+BOOL BitBlt(SURFOBJ* trg, SURFOBJ* src, SURFOBJ* mask, CLIPOBJ* pco, XLATEOBJ*, RECTL* rect, POINTL*, POINTL*,
+            BRUSHOBJ* pbo, POINTL*, ROP4 rop4) {
+  Check(trg, "BitBlt");
+  fakes::DrawCall call;
+  call.hook = "BitBlt";
+  RecordClip(pco, call);
+  RecordBrush(pbo, &call.brushColor, call);
+  if (rect != nullptr) call.target = *rect;
+  call.rop4 = rop4;
+  return Keep(std::move(call), src != nullptr || mask != nullptr);
 }
 
 BOOL ResetPDEV(DHPDEV oldPdev, DHPDEV newPdev) {
@@ -190,6 +337,11 @@ DRVFN g_hooks[] = {
     {INDEX_DrvSendPage, reinterpret_cast<PFN>(&SendPage)},
     {INDEX_DrvEndDoc, reinterpret_cast<PFN>(&EndDoc)},
     {INDEX_DrvEscape, reinterpret_cast<PFN>(&Escape)},
+    {INDEX_DrvRealizeBrush, reinterpret_cast<PFN>(&RealizeBrush)},
+    {INDEX_DrvStrokePath, reinterpret_cast<PFN>(&StrokePath)},
+    {INDEX_DrvFillPath, reinterpret_cast<PFN>(&FillPath)},
+    {INDEX_DrvStrokeAndFillPath, reinterpret_cast<PFN>(&StrokeAndFillPath)},
+    {INDEX_DrvBitBlt, reinterpret_cast<PFN>(&BitBlt)},
 };
 
 }  // namespace

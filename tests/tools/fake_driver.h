@@ -6,7 +6,45 @@
 #include <string>
 #include <vector>
 
+#include "win/winddi.h"
+
 namespace fakes {
+
+// One record of a PATHOBJ as PATHOBJ_bEnum gave it: PD_* flags and 28.4 points.
+struct PathRecord {
+  FLONG flags = 0;
+  std::vector<POINTFIX> points;
+};
+
+// What a drawing hook received, enumerated inside the hook while the objects were alive.
+struct DrawCall {
+  std::string hook;  // "StrokePath", "FillPath", "StrokeAndFillPath", "BitBlt"
+  bool accepted = false;
+  std::vector<PathRecord> path;
+  RECTFX pathBounds{};
+  BYTE clipComplexity = 0xFF;  // 0xFF: no CLIPOBJ
+  RECTL clipBounds{};
+  std::vector<RECTL> clipRects;  // enumerated right-down for non-trivial clips
+  ULONG brushColor = 0;          // iSolidColor (the stroke brush for StrokeAndFillPath)
+  ULONG fillBrushColor = 0;      // StrokeAndFillPath's fill brush
+  LONG realizedHatch = -1;       // DrvRealizeBrush's hatch for a pattern brush the hook asked for
+  SIZEL realizedSize{};          // its pattern surface: size, format, the first byte of the top
+  ULONG realizedFormat = 0;      // row, and the colour its translation gives pixel value 1
+  BYTE realizedTopRow = 0;
+  ULONG realizedColour1 = 0;
+  bool hasLineAttrs = false;
+  LINEATTRS lineAttrs{};  // pstyle points into `style`
+  std::vector<FLOAT_LONG> style;
+  bool hasXform = false;
+  XFORML xform{};
+  MIX mix = 0;
+  FLONG fillOptions = 0;
+  ROP4 rop4 = 0;
+  RECTL target{};
+};
+
+// The drawing hooks the fake associates with its surface.
+constexpr FLONG kDrawingHooks = HOOK_BITBLT | HOOK_STROKEPATH | HOOK_FILLPATH | HOOK_STROKEANDFILLPATH;
 
 // Every hook call, one line each ("StartPage 1"), and the hooks told to fail.
 struct DriverState {
@@ -14,6 +52,10 @@ struct DriverState {
   std::set<std::string> failing;  // hook names ("StartPage") that return failure
   std::vector<std::string> surfaceErrors;  // a hook got a SURFOBJ that does not match its PDEV
   bool logProgram = false;  // DrvStartDoc also logs the printing program's file name
+  std::vector<DrawCall> draws;
+  FLONG hooks = kDrawingHooks;  // what DrvEnableSurface passes to EngAssociateSurface
+  // Refuse what the printer's own driver refuses: geometric strokes and fills under a complex clip.
+  bool refuseLikePrinter = true;
 };
 
 struct InterfaceState {

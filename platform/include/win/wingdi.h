@@ -4,6 +4,8 @@
 
 #include "win/base.h"
 #include "win/devmode.h"
+#include "win/modules.h"
+#include "win/winddi.h"  // the hatch styles (HS_*) are the DDI's
 
 struct DOCINFOW {
   int cbSize;
@@ -83,4 +85,283 @@ PLATFORM_API HDC WINAPI ResetDCW(HDC hdc, const DEVMODEW* devmode);
 PLATFORM_API int WINAPI ExtEscape(HDC hdc, int escape, int cjInput, LPCSTR inData, int cjOutput, LPSTR outData);
 PLATFORM_API int WINAPI GetDeviceCaps(HDC hdc, int index);
 PLATFORM_API BOOL WINAPI DeleteDC(HDC hdc);
+}
+
+// ---- Drawing on a device context: objects, state, paths, regions and transforms ----
+
+using HGDIOBJ = void*;
+using HPEN = struct HPEN__*;
+using HBRUSH = struct HBRUSH__*;
+using HRGN = struct HRGN__*;
+
+struct SIZE {
+  LONG cx;
+  LONG cy;
+};
+
+struct XFORM {
+  FLOAT eM11;
+  FLOAT eM12;
+  FLOAT eM21;
+  FLOAT eM22;
+  FLOAT eDx;
+  FLOAT eDy;
+};
+static_assert(sizeof(XFORM) == 24);
+
+struct LOGBRUSH {
+  UINT lbStyle;
+  COLORREF lbColor;
+  ULONG_PTR lbHatch;
+};
+static_assert(sizeof(LOGBRUSH) == 16);
+
+struct LOGPEN {
+  UINT lopnStyle;
+  POINT lopnWidth;
+  COLORREF lopnColor;
+};
+static_assert(sizeof(LOGPEN) == 16);
+
+struct RGBQUAD {
+  BYTE rgbBlue;
+  BYTE rgbGreen;
+  BYTE rgbRed;
+  BYTE rgbReserved;
+};
+
+struct BITMAPINFO {
+  BITMAPINFOHEADER bmiHeader;
+  RGBQUAD bmiColors[1];
+};
+
+constexpr COLORREF RGB(BYTE r, BYTE g, BYTE b) {
+  return static_cast<COLORREF>(r) | (static_cast<COLORREF>(g) << 8) | (static_cast<COLORREF>(b) << 16);
+}
+
+// Pen styles (CreatePen, ExtCreatePen).
+constexpr UINT PS_SOLID = 0;
+constexpr UINT PS_DASH = 1;
+constexpr UINT PS_DOT = 2;
+constexpr UINT PS_DASHDOT = 3;
+constexpr UINT PS_DASHDOTDOT = 4;
+constexpr UINT PS_NULL = 5;
+constexpr UINT PS_INSIDEFRAME = 6;
+constexpr UINT PS_USERSTYLE = 7;
+constexpr UINT PS_ALTERNATE = 8;
+constexpr UINT PS_STYLE_MASK = 0x0000000F;
+constexpr UINT PS_ENDCAP_ROUND = 0x00000000;
+constexpr UINT PS_ENDCAP_SQUARE = 0x00000100;
+constexpr UINT PS_ENDCAP_FLAT = 0x00000200;
+constexpr UINT PS_ENDCAP_MASK = 0x00000F00;
+constexpr UINT PS_JOIN_ROUND = 0x00000000;
+constexpr UINT PS_JOIN_BEVEL = 0x00001000;
+constexpr UINT PS_JOIN_MITER = 0x00002000;
+constexpr UINT PS_JOIN_MASK = 0x0000F000;
+constexpr UINT PS_COSMETIC = 0x00000000;
+constexpr UINT PS_GEOMETRIC = 0x00010000;
+constexpr UINT PS_TYPE_MASK = 0x000F0000;
+
+// Brush styles and hatches.
+constexpr UINT BS_SOLID = 0;
+constexpr UINT BS_NULL = 1;
+constexpr UINT BS_HOLLOW = BS_NULL;
+constexpr UINT BS_HATCHED = 2;
+constexpr UINT BS_PATTERN = 3;
+constexpr UINT BS_DIBPATTERNPT = 6;
+constexpr UINT DIB_RGB_COLORS = 0;
+constexpr DWORD BI_RGB = 0;
+
+// Stock objects.
+constexpr int WHITE_BRUSH = 0;
+constexpr int LTGRAY_BRUSH = 1;
+constexpr int GRAY_BRUSH = 2;
+constexpr int DKGRAY_BRUSH = 3;
+constexpr int BLACK_BRUSH = 4;
+constexpr int NULL_BRUSH = 5;
+constexpr int HOLLOW_BRUSH = NULL_BRUSH;
+constexpr int WHITE_PEN = 6;
+constexpr int BLACK_PEN = 7;
+constexpr int NULL_PEN = 8;
+constexpr int DC_BRUSH = 18;
+constexpr int DC_PEN = 19;
+
+// GetObjectType results.
+constexpr DWORD OBJ_PEN = 1;
+constexpr DWORD OBJ_BRUSH = 2;
+constexpr DWORD OBJ_DC = 3;
+constexpr DWORD OBJ_REGION = 8;
+constexpr DWORD OBJ_EXTPEN = 11;
+
+// Binary raster operations (SetROP2).
+constexpr int R2_BLACK = 1;
+constexpr int R2_NOTMERGEPEN = 2;
+constexpr int R2_MASKNOTPEN = 3;
+constexpr int R2_NOTCOPYPEN = 4;
+constexpr int R2_MASKPENNOT = 5;
+constexpr int R2_NOT = 6;
+constexpr int R2_XORPEN = 7;
+constexpr int R2_NOTMASKPEN = 8;
+constexpr int R2_MASKPEN = 9;
+constexpr int R2_NOTXORPEN = 10;
+constexpr int R2_NOP = 11;
+constexpr int R2_MERGENOTPEN = 12;
+constexpr int R2_COPYPEN = 13;
+constexpr int R2_MERGEPENNOT = 14;
+constexpr int R2_MERGEPEN = 15;
+constexpr int R2_WHITE = 16;
+
+// Ternary raster operations (PatBlt).
+constexpr DWORD PATCOPY = 0x00F00021;
+constexpr DWORD PATINVERT = 0x005A0049;
+constexpr DWORD DSTINVERT = 0x00550009;
+constexpr DWORD BLACKNESS = 0x00000042;
+constexpr DWORD WHITENESS = 0x00FF0062;
+
+// Polygon fill modes, arc directions, graphics modes.
+constexpr int ALTERNATE = 1;
+constexpr int WINDING = 2;
+constexpr int AD_COUNTERCLOCKWISE = 1;
+constexpr int AD_CLOCKWISE = 2;
+constexpr int GM_COMPATIBLE = 1;
+constexpr int GM_ADVANCED = 2;
+
+// Mapping modes.
+constexpr int MM_TEXT = 1;
+constexpr int MM_LOMETRIC = 2;
+constexpr int MM_HIMETRIC = 3;
+constexpr int MM_LOENGLISH = 4;
+constexpr int MM_HIENGLISH = 5;
+constexpr int MM_TWIPS = 6;
+constexpr int MM_ISOTROPIC = 7;
+constexpr int MM_ANISOTROPIC = 8;
+
+// ModifyWorldTransform.
+constexpr DWORD MWT_IDENTITY = 1;
+constexpr DWORD MWT_LEFTMULTIPLY = 2;
+constexpr DWORD MWT_RIGHTMULTIPLY = 3;
+
+// Region combination and complexity.
+constexpr int RGN_AND = 1;
+constexpr int RGN_OR = 2;
+constexpr int RGN_XOR = 3;
+constexpr int RGN_DIFF = 4;
+constexpr int RGN_COPY = 5;
+constexpr int ERROR = 0;
+constexpr int NULLREGION = 1;
+constexpr int SIMPLEREGION = 2;
+constexpr int COMPLEXREGION = 3;
+constexpr int RGN_ERROR = ERROR;
+
+// Point types of GetPath.
+constexpr BYTE PT_CLOSEFIGURE = 0x01;
+constexpr BYTE PT_LINETO = 0x02;
+constexpr BYTE PT_BEZIERTO = 0x04;
+constexpr BYTE PT_MOVETO = 0x06;
+
+constexpr COLORREF CLR_INVALID = 0xFFFFFFFF;
+inline const HGDIOBJ HGDI_ERROR = reinterpret_cast<HGDIOBJ>(static_cast<intptr_t>(-1));
+
+extern "C" {
+// Objects: pens, brushes, stock objects; SelectObject returns the previous object of the kind, or
+// null (regions: the new clip's complexity) and HGDI_ERROR on failure.
+PLATFORM_API HPEN WINAPI CreatePen(int style, int width, COLORREF color);
+PLATFORM_API HPEN WINAPI CreatePenIndirect(const LOGPEN* pen);
+PLATFORM_API HPEN WINAPI ExtCreatePen(DWORD style, DWORD width, const LOGBRUSH* brush, DWORD styleCount,
+                                      const DWORD* styles);
+PLATFORM_API HBRUSH WINAPI CreateSolidBrush(COLORREF color);
+PLATFORM_API HBRUSH WINAPI CreateHatchBrush(int hatch, COLORREF color);
+PLATFORM_API HBRUSH WINAPI CreatePatternBrush(HBITMAP bitmap);
+// A packed DIB: BITMAPINFO with its colour table, then the bits.
+PLATFORM_API HBRUSH WINAPI CreateDIBPatternBrushPt(const void* packedDib, UINT usage);
+PLATFORM_API HBRUSH WINAPI CreateBrushIndirect(const LOGBRUSH* brush);
+PLATFORM_API HGDIOBJ WINAPI GetStockObject(int index);
+PLATFORM_API HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ object);
+PLATFORM_API BOOL WINAPI DeleteObject(HGDIOBJ object);
+PLATFORM_API DWORD WINAPI GetObjectType(HGDIOBJ object);
+PLATFORM_API HGDIOBJ WINAPI GetCurrentObject(HDC hdc, UINT type);
+
+// State.
+PLATFORM_API int WINAPI SaveDC(HDC hdc);
+PLATFORM_API BOOL WINAPI RestoreDC(HDC hdc, int savedDc);
+PLATFORM_API int WINAPI SetROP2(HDC hdc, int rop2);
+PLATFORM_API int WINAPI GetROP2(HDC hdc);
+PLATFORM_API int WINAPI SetPolyFillMode(HDC hdc, int mode);
+PLATFORM_API int WINAPI GetPolyFillMode(HDC hdc);
+PLATFORM_API int WINAPI SetArcDirection(HDC hdc, int direction);
+PLATFORM_API int WINAPI GetArcDirection(HDC hdc);
+PLATFORM_API BOOL WINAPI SetBrushOrgEx(HDC hdc, int x, int y, POINT* previous);
+
+// Transforms.
+PLATFORM_API int WINAPI SetMapMode(HDC hdc, int mode);
+PLATFORM_API int WINAPI GetMapMode(HDC hdc);
+PLATFORM_API BOOL WINAPI SetWindowOrgEx(HDC hdc, int x, int y, POINT* previous);
+PLATFORM_API BOOL WINAPI SetViewportOrgEx(HDC hdc, int x, int y, POINT* previous);
+PLATFORM_API BOOL WINAPI SetWindowExtEx(HDC hdc, int x, int y, SIZE* previous);
+PLATFORM_API BOOL WINAPI SetViewportExtEx(HDC hdc, int x, int y, SIZE* previous);
+PLATFORM_API BOOL WINAPI GetWindowExtEx(HDC hdc, SIZE* size);
+PLATFORM_API BOOL WINAPI GetViewportExtEx(HDC hdc, SIZE* size);
+PLATFORM_API int WINAPI SetGraphicsMode(HDC hdc, int mode);
+PLATFORM_API int WINAPI GetGraphicsMode(HDC hdc);
+PLATFORM_API BOOL WINAPI SetWorldTransform(HDC hdc, const XFORM* xform);
+PLATFORM_API BOOL WINAPI GetWorldTransform(HDC hdc, XFORM* xform);
+PLATFORM_API BOOL WINAPI ModifyWorldTransform(HDC hdc, const XFORM* xform, DWORD mode);
+PLATFORM_API BOOL WINAPI LPtoDP(HDC hdc, POINT* points, int count);
+PLATFORM_API BOOL WINAPI DPtoLP(HDC hdc, POINT* points, int count);
+
+// Lines and curves; the current position moves with MoveToEx, LineTo, PolylineTo and PolyBezierTo.
+PLATFORM_API BOOL WINAPI MoveToEx(HDC hdc, int x, int y, POINT* previous);
+PLATFORM_API BOOL WINAPI GetCurrentPositionEx(HDC hdc, POINT* point);
+PLATFORM_API BOOL WINAPI LineTo(HDC hdc, int x, int y);
+PLATFORM_API BOOL WINAPI Polyline(HDC hdc, const POINT* points, int count);
+PLATFORM_API BOOL WINAPI PolylineTo(HDC hdc, const POINT* points, DWORD count);
+PLATFORM_API BOOL WINAPI PolyPolyline(HDC hdc, const POINT* points, const DWORD* counts, DWORD polylines);
+PLATFORM_API BOOL WINAPI PolyBezier(HDC hdc, const POINT* points, DWORD count);
+PLATFORM_API BOOL WINAPI PolyBezierTo(HDC hdc, const POINT* points, DWORD count);
+
+// Shapes: outlined with the pen, filled with the brush.
+PLATFORM_API BOOL WINAPI Polygon(HDC hdc, const POINT* points, int count);
+PLATFORM_API BOOL WINAPI PolyPolygon(HDC hdc, const POINT* points, const INT* counts, int polygons);
+PLATFORM_API BOOL WINAPI Rectangle(HDC hdc, int left, int top, int right, int bottom);
+PLATFORM_API BOOL WINAPI RoundRect(HDC hdc, int left, int top, int right, int bottom, int width, int height);
+PLATFORM_API BOOL WINAPI Ellipse(HDC hdc, int left, int top, int right, int bottom);
+PLATFORM_API BOOL WINAPI Arc(HDC hdc, int left, int top, int right, int bottom, int xStart, int yStart, int xEnd,
+                             int yEnd);
+PLATFORM_API BOOL WINAPI Pie(HDC hdc, int left, int top, int right, int bottom, int xStart, int yStart, int xEnd,
+                             int yEnd);
+PLATFORM_API BOOL WINAPI Chord(HDC hdc, int left, int top, int right, int bottom, int xStart, int yStart, int xEnd,
+                               int yEnd);
+PLATFORM_API BOOL WINAPI PatBlt(HDC hdc, int x, int y, int width, int height, DWORD rop);
+
+// Path brackets.
+PLATFORM_API BOOL WINAPI BeginPath(HDC hdc);
+PLATFORM_API BOOL WINAPI EndPath(HDC hdc);
+PLATFORM_API BOOL WINAPI AbortPath(HDC hdc);
+PLATFORM_API BOOL WINAPI CloseFigure(HDC hdc);
+PLATFORM_API BOOL WINAPI StrokePath(HDC hdc);
+PLATFORM_API BOOL WINAPI FillPath(HDC hdc);
+PLATFORM_API BOOL WINAPI StrokeAndFillPath(HDC hdc);
+PLATFORM_API BOOL WINAPI SelectClipPath(HDC hdc, int mode);
+// The closed path in logical coordinates; with a count of 0, the number of points.
+PLATFORM_API int WINAPI GetPath(HDC hdc, POINT* points, BYTE* types, int count);
+
+// Regions (device coordinates) and the clip region of a device context.
+PLATFORM_API HRGN WINAPI CreateRectRgn(int left, int top, int right, int bottom);
+PLATFORM_API HRGN WINAPI CreateRectRgnIndirect(const RECT* rect);
+PLATFORM_API HRGN WINAPI CreateEllipticRgn(int left, int top, int right, int bottom);
+PLATFORM_API HRGN WINAPI CreatePolygonRgn(const POINT* points, int count, int fillMode);
+PLATFORM_API int WINAPI CombineRgn(HRGN destination, HRGN source1, HRGN source2, int mode);
+PLATFORM_API BOOL WINAPI EqualRgn(HRGN a, HRGN b);
+PLATFORM_API int WINAPI OffsetRgn(HRGN region, int x, int y);
+PLATFORM_API int WINAPI GetRgnBox(HRGN region, RECT* box);
+PLATFORM_API BOOL WINAPI PtInRegion(HRGN region, int x, int y);
+PLATFORM_API BOOL WINAPI SetRectRgn(HRGN region, int left, int top, int right, int bottom);
+PLATFORM_API int WINAPI SelectClipRgn(HDC hdc, HRGN region);
+PLATFORM_API int WINAPI ExtSelectClipRgn(HDC hdc, HRGN region, int mode);
+PLATFORM_API int WINAPI IntersectClipRect(HDC hdc, int left, int top, int right, int bottom);
+PLATFORM_API int WINAPI ExcludeClipRect(HDC hdc, int left, int top, int right, int bottom);
+PLATFORM_API int WINAPI OffsetClipRgn(HDC hdc, int x, int y);
+// 1 and a copy of the clip region in `region`; 0 when there is none; -1 on error.
+PLATFORM_API int WINAPI GetClipRgn(HDC hdc, HRGN region);
+PLATFORM_API int WINAPI GetClipBox(HDC hdc, RECT* box);
 }

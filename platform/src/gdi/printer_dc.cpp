@@ -2,6 +2,7 @@
 // a spooler handle, the loaded driver, one PDEV with its surface, and the document and page state;
 // the calls map onto the driver's hooks the way the platform's engine calls them.
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -9,6 +10,7 @@
 #include <new>
 #include <vector>
 
+#include "dc_state.h"
 #include "document_events.h"
 #include "driver_library.h"
 #include "engine/device_table.h"
@@ -45,6 +47,8 @@ struct PrinterDc {
   bool inPage = false;
   bool pageFailed = false;  // a page of the current document failed in the driver
   bool broken = false;      // a reset left the device without a surface
+  DcGraphics graphics;      // what the drawing calls keep (dc_state.h)
+  uint64_t pdevSerial = 0;  // a new one with every surface enabled
 };
 
 std::mutex g_lock;
@@ -132,6 +136,8 @@ bool EnableSurface(PrinterDc& dc) {
     so.sizlBitmap = {static_cast<LONG>(dc.gdiInfo.ulHorzRes), static_cast<LONG>(dc.gdiInfo.ulVertRes)};
   }
   dc.surface = so;
+  static std::atomic<uint64_t> serial{0};
+  dc.pdevSerial = ++serial;
   return true;
 }
 
@@ -264,6 +270,25 @@ HDC CreatePrinterDc(LPCWSTR device, const DEVMODEW* devmode) {
 }
 
 }  // namespace
+
+std::optional<DrawingTarget> FindDrawingTarget(HDC hdc) {
+  auto dc = Find(hdc);
+  if (dc == nullptr) return std::nullopt;
+  DrawingTarget t;
+  t.graphics = &dc->graphics;
+  t.surface = &dc->surface;
+  t.driver = dc->driver.get();
+  if (auto known = engine::FindSurface(dc->hsurf)) t.hooks = known->hooks;
+  t.pdevSerial = dc->pdevSerial;
+  if (dc->gdiInfo.ulLogPixelsX > 0 && dc->gdiInfo.ulLogPixelsY > 0) {
+    t.dpiX = static_cast<int>(dc->gdiInfo.ulLogPixelsX);
+    t.dpiY = static_cast<int>(dc->gdiInfo.ulLogPixelsY);
+  }
+  t.inPage = dc->inPage && !dc->broken;
+  t.keep = std::move(dc);
+  return t;
+}
+
 }  // namespace platform::gdi
 
 using namespace platform::gdi;

@@ -1,0 +1,55 @@
+// Pens, brushes and regions behind GDI object handles. A device context keeps the objects it has
+// selected alive through shared pointers, so deleting a selected handle never leaves it dangling.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "platform/engine_objects.h"
+#include "win/wingdi.h"
+
+namespace platform::gdi {
+
+struct BrushObject {
+  UINT style = BS_SOLID;  // BS_SOLID, BS_NULL, BS_HATCHED or BS_PATTERN (bitmap and DIB patterns)
+  COLORREF color = 0;
+  ULONG hatch = 0;
+  // Pattern brushes: rows top-down, `stride` bytes each, 1/4/8/16/24/32 bits per pixel.
+  LONG width = 0, height = 0, stride = 0;
+  int bitCount = 0;
+  std::vector<BYTE> bits;
+  std::vector<ULONG> palette;  // 0x00RRGGBB entries of indexed patterns
+
+  // One engine brush per enabled PDEV (by its serial): the driver's realization belongs to it.
+  std::mutex lock;
+  std::map<uint64_t, std::unique_ptr<engine::EngineBrush>> engineBrushes;
+};
+
+struct PenObject {
+  UINT style = PS_SOLID;  // with the type, end-cap and join bits
+  bool extended = false;  // from ExtCreatePen
+  bool geometric = false;
+  LONG width = 0;  // logical units for geometric pens
+  COLORREF color = 0;
+  std::shared_ptr<BrushObject> brush;  // what geometric pens paint with; solid for the others
+  std::vector<DWORD> userStyle;        // PS_USERSTYLE dash and gap lengths
+  UINT kind() const { return style & PS_STYLE_MASK; }
+};
+
+struct RegionObject {
+  engine::Region region;  // device coordinates
+};
+
+std::shared_ptr<PenObject> FindPen(HGDIOBJ handle);
+std::shared_ptr<BrushObject> FindBrush(HGDIOBJ handle);
+std::shared_ptr<RegionObject> FindRegion(HGDIOBJ handle);
+// OBJ_PEN, OBJ_EXTPEN, OBJ_BRUSH, OBJ_REGION, or 0 for an unknown handle.
+DWORD ObjectType(HGDIOBJ handle);
+HRGN NewRegion(engine::Region region);
+
+std::shared_ptr<PenObject> StockPen(int index);
+std::shared_ptr<BrushObject> StockBrush(int index);
+
+}  // namespace platform::gdi
