@@ -330,6 +330,24 @@ std::string FirstDifference(const std::string& got, const std::string& want) {
   return out;
 }
 
+// The HP-GL/2 picture frame of a stream ("\e*c%dx%dY", decipoints) in pixels of its resolution
+// ("\e&u%dD"): the page its input windows must stay inside.
+testsupport::StreamLimits FrameLimits(const std::string& stream) {
+  testsupport::StreamLimits limits;
+  long dpi = 0, x = 0, y = 0;
+  size_t u = stream.find("\x1b&u");
+  if (u != std::string::npos) std::sscanf(stream.c_str() + u + 3, "%ldD", &dpi);
+  for (size_t at = stream.find("\x1b*c"); at != std::string::npos; at = stream.find("\x1b*c", at + 1)) {
+    if (std::sscanf(stream.c_str() + at + 3, "%ldx%ldY", &x, &y) == 2) break;
+    x = y = 0;
+  }
+  if (dpi > 0 && x > 0 && y > 0) {
+    limits.width = (x * dpi + 719) / 720;
+    limits.height = (y * dpi + 719) / 720;
+  }
+  return limits;
+}
+
 TEST_F(PrintToolTest, GoldenStreamsOfTheExampleJobs) {
   if (!fs::exists(kRenderLibrary)) GTEST_SKIP() << "the rendering library is not built yet: " << kRenderLibrary;
   // A library that does not yet end its sheets ("\e&l%dX" and a form feed) prints no pages.
@@ -349,6 +367,13 @@ TEST_F(PrintToolTest, GoldenStreamsOfTheExampleJobs) {
     auto r = tooltest::Run(args, env, dir.str());
     ASSERT_EQ(r.status, 0) << r.err;
     std::string got = ReadFile(Path("out.prn"));
+    auto limits = FrameLimits(got);
+    bool hpgl = got.find("\x1b%0B") != std::string::npos || got.find("\x1b%1B") != std::string::npos;
+    if (hpgl) {
+      EXPECT_GT(limits.width, 0) << "HP-GL/2 without a picture frame";
+    }
+    EXPECT_EQ(testsupport::StructureFaults(got), std::vector<std::string>{});
+    EXPECT_EQ(testsupport::StructureProblems(got, limits), std::vector<std::string>{});
     fs::path golden = fs::path(job).replace_extension(".prn");
     if (g_regenerate) {
       Write(golden, got);
