@@ -53,6 +53,25 @@ TEST_F(PageDrawingTest, PointsAndMillimetresLandOnTheDeviceFromThePapersCorner) 
   EXPECT_EQ(GetMapMode(hdc), MM_TEXT);
 }
 
+// Angles turn counterclockwise as seen on the page: a quarter arc from 0 to 90 degrees runs from
+// three o'clock up to twelve, through the upper right.
+TEST_F(PageDrawingTest, ArcsRunCounterclockwiseOnThePageFromStartToEnd) {
+  ASSERT_EQ(DrawPage(hdc, Page(R"([{"op": "arc", "at": [72, 72], "size": [144, 144], "start": 0, "end": 90}])"),
+                     Unit::Point),
+            std::nullopt);
+  auto calls = Take();
+  ASSERT_EQ(Hooks(calls), "StrokePath");
+  auto f = FiguresOf(calls[0]);
+  ASSERT_EQ(f.size(), 1u);
+  const LONG centre = (1200 - kOffset) * 16, radius = 600 * 16;
+  EXPECT_TRUE(Near(f[0].points.front(), {centre + radius, centre}, 16)) << Str(f[0].points.front());
+  EXPECT_TRUE(Near(f[0].points.back(), {centre, centre - radius}, 16)) << Str(f[0].points.back());
+  for (const auto& p : f[0].points) {
+    EXPECT_GE(p.x, centre - 16);
+    EXPECT_LE(p.y, centre + 16);
+  }
+}
+
 TEST_F(PageDrawingTest, PensReachTheStrokeWithTheirWidthDashesJoinsCapsAndColour) {
   PageDrawing page = Page(R"([
       {"op": "polyline", "points": [[0, 0], [72, 0], [72, 72]],
