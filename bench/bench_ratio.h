@@ -13,7 +13,9 @@ class RatioReporter : public benchmark::ConsoleReporter {
  public:
   explicit RatioReporter(std::string baseline) : baseline_(std::move(baseline)) {}
   void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& r : runs) times_[r.benchmark_name()] = r.GetAdjustedRealTime();
+    // In seconds: each benchmark reports in its own unit.
+    for (const Run& r : runs)
+      times_[r.benchmark_name()] = r.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(r.time_unit);
     ConsoleReporter::ReportRuns(runs);
   }
   void Finalize() override {

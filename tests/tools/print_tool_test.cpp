@@ -76,11 +76,13 @@ TEST_F(PrintToolTest, BadInputGetsOneMessageNamingFileFieldAndExpectationAndWrit
        "JOB: settings.colour: expected a setting name (see rt7700-print --help), got \"colour\""},
       {R"({"settings": {"media": "a3"}, "pages": 1})", {}, nullptr},
       {R"({"pages": -1})", {}, "JOB: pages: expected a page count from 0 to 1000000"},
-      {R"({"pages": [{}, {"text": "hi"}]})", {}, "JOB: pages[1]: expected an empty page object {} (pages carry no content yet)"},
+      {R"({"pages": [{}, {"text": "hi"}]})", {}, "JOB: page 2: text: expected only \"unit\" and \"draw\""},
+      {R"({"pages": [{"draw": [{"op": "ellipse", "at": [0, 0], "size": [9, 9], "pen": {"width": 101}}]}]})", {},
+       "JOB: page 1, op 1 (ellipse): pen.width: expected a number from 0 to 100"},
       {R"({"document": "x"})", {}, "JOB: pages: expected a page count or a list of pages (the field is missing)"},
-      {R"({"pages": 1, "copies": 2})", {}, "JOB: copies: expected only \"document\", \"settings\" and \"pages\""},
+      {R"({"pages": 1, "copies": 2})", {}, "JOB: copies: expected only \"document\", \"unit\", \"settings\" and \"pages\""},
       {R"({"pages": 1)", {}, "JOB: (file): expected JSON text (the file does not parse)"},
-      {R"([1, 2])", {}, "JOB: (file): expected a JSON object with \"document\", \"settings\", \"pages\""},
+      {R"([1, 2])", {}, "JOB: (file): expected a JSON object with \"document\", \"unit\", \"settings\", \"pages\""},
       {R"({"settings": {"media": "a5"}, "pages": 1})", {"-o", "sides=two-sided-short-edge"},
        "command line: -o sides=two-sided-short-edge: two-sided printing needs a4, letter, legal, folio or oficio paper; "
        "media is a5"},
@@ -152,6 +154,32 @@ TEST_F(PrintToolTest, AFailedJobLeavesThePreviousFileAndNoPartOfTheNewOne) {
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(ReadFile(out), "StartDoc\nStartPage\nSendPage\nStartPage\nSendPage\nEndDoc\n");
   EXPECT_EQ(Files(dir.path()), std::vector<std::string>{"out.prn"});
+}
+
+// A drawing call that fails ends the job at that page, names the page and the operation, and
+// leaves the output as it was; the same job draws when the driver takes its fills.
+TEST_F(PrintToolTest, ADrawingCallThatFailsFailsTheJobNamingPageAndOperation) {
+  std::string out = Path("out.prn");
+  Write(out, "previous job");
+  std::string job = Path("job.json");
+  Write(job, R"({"unit": "mm", "pages": [{}, {"draw": [
+      {"op": "line", "from": [10, 10], "to": [100, 10]},
+      {"op": "clip", "shape": "ellipse", "at": [10, 10], "size": [50, 50]},
+      {"op": "rectangle", "at": [10, 10], "size": [50, 50], "brush": {"gray": 50}}]}, {}]})");
+  Env env = FakeDriver();
+  env["RT7700_FAKE_DRIVER_FAIL"] = "BitBlt";  // and a fill under an elliptic clip is refused
+  env["TMPDIR"] = dir.str();
+  auto r = tooltest::Run({kTool, job, "--output", out}, env, dir.str());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err.rfind("rt7700-print: the job failed: page 2, op 3 (rectangle): Rectangle failed (error ", 0), 0u)
+      << r.err;
+  EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1);
+  EXPECT_EQ(ReadFile(out), "previous job");
+
+  env.erase("RT7700_FAKE_DRIVER_FAIL");
+  r = tooltest::Run({kTool, job, "--output", out}, env, dir.str());
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(ReadFile(out), "StartDoc\nStartPage\nSendPage\nStartPage\nSendPage\nStartPage\nSendPage\nEndDoc\n");
 }
 
 TEST_F(PrintToolTest, TheSummaryCountsPagesSheetsAndBytes) {
@@ -302,6 +330,24 @@ std::string FirstDifference(const std::string& got, const std::string& want) {
   return out;
 }
 
+// The HP-GL/2 picture frame of a stream ("\e*c%dx%dY", decipoints) in pixels of its resolution
+// ("\e&u%dD"): the page its input windows must stay inside.
+testsupport::StreamLimits FrameLimits(const std::string& stream) {
+  testsupport::StreamLimits limits;
+  long dpi = 0, x = 0, y = 0;
+  size_t u = stream.find("\x1b&u");
+  if (u != std::string::npos) std::sscanf(stream.c_str() + u + 3, "%ldD", &dpi);
+  for (size_t at = stream.find("\x1b*c"); at != std::string::npos; at = stream.find("\x1b*c", at + 1)) {
+    if (std::sscanf(stream.c_str() + at + 3, "%ldx%ldY", &x, &y) == 2) break;
+    x = y = 0;
+  }
+  if (dpi > 0 && x > 0 && y > 0) {
+    limits.width = (x * dpi + 719) / 720;
+    limits.height = (y * dpi + 719) / 720;
+  }
+  return limits;
+}
+
 TEST_F(PrintToolTest, GoldenStreamsOfTheExampleJobs) {
   if (!fs::exists(kRenderLibrary)) GTEST_SKIP() << "the rendering library is not built yet: " << kRenderLibrary;
   // A library that does not yet end its sheets ("\e&l%dX" and a form feed) prints no pages.
@@ -321,6 +367,13 @@ TEST_F(PrintToolTest, GoldenStreamsOfTheExampleJobs) {
     auto r = tooltest::Run(args, env, dir.str());
     ASSERT_EQ(r.status, 0) << r.err;
     std::string got = ReadFile(Path("out.prn"));
+    auto limits = FrameLimits(got);
+    bool hpgl = got.find("\x1b%0B") != std::string::npos || got.find("\x1b%1B") != std::string::npos;
+    if (hpgl) {
+      EXPECT_GT(limits.width, 0) << "HP-GL/2 without a picture frame";
+    }
+    EXPECT_EQ(testsupport::StructureFaults(got), std::vector<std::string>{});
+    EXPECT_EQ(testsupport::StructureProblems(got, limits), std::vector<std::string>{});
     fs::path golden = fs::path(job).replace_extension(".prn");
     if (g_regenerate) {
       Write(golden, got);

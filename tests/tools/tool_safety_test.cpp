@@ -77,7 +77,7 @@ TEST_F(ToolSafetyTest, EchoedValuesShowTheirControlCharactersEscaped) {
   EXPECT_EQ(r.err.rfind("rt7700-print: \"x\\xC2\\x9B31m\": 1 page", 0), 0u) << r.err;
   Write(job, "{\"pages\": 1, \"bad\": 0}");
   r = tooltest::Run({kTool, job, "--output", Path("out.prn")}, env, logs.str());
-  EXPECT_EQ(r.err, "rt7700-print: " + Path("job\\n\\xFF.json") + ": bad: expected only \"document\", \"settings\" and \"pages\"\n");
+  EXPECT_EQ(r.err, "rt7700-print: " + Path("job\\n\\xFF.json") + ": bad: expected only \"document\", \"unit\", \"settings\" and \"pages\"\n");
 }
 
 TEST_F(ToolSafetyTest, JobFilesThatAreTooLargeOrNotFilesAreRefusedInOneLine) {

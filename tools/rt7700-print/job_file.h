@@ -2,23 +2,34 @@
 //
 //   { "document": "Quarterly report",
 //     "settings": { "copies": 3, "collate": true, "sides": "two-sided-long-edge" },
-//     "pages": 2 }
+//     "unit": "mm",
+//     "pages": [ {}, { "draw": [ { "op": "line", "from": [20, 20], "to": [190, 20] } ] } ] }
 //
-// "pages" is a count or a list of page objects (empty for now: pages carry no content yet).
+// "pages" is a count of empty pages or a list of page objects, each with its drawing operations
+// (drawing_ops.h) and optionally its own "unit" ("pt" or "mm"; the job's, else points).
 #pragma once
 
 #include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
+#include "drawing_ops.h"
 #include "job_settings.h"
 
 namespace rt7700print {
 
+struct DrawnPage {
+  long long number = 0;  // from 1
+  PageDrawing drawing;
+};
+
 struct JobFile {
   std::optional<std::string> document;
   long long pages = 0;
+  std::optional<Unit> unit;
+  std::vector<DrawnPage> drawn;  // the pages that draw, in order; the others are empty
 };
 
 constexpr long long kMaxPages = 1000000;

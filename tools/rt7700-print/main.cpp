@@ -18,6 +18,7 @@
 #include "devmode/stored_devmode.h"
 #include "job_file.h"
 #include "job_settings.h"
+#include "page_drawing.h"
 #include "temporaries.h"
 #include "terminal_text.h"
 #include "platform/spooler_admin.h"
@@ -74,8 +75,10 @@ void Usage(FILE* out) {
                "\n"
                "Prints a job on a Taliro R7700 printer through the driver.\n"
                "\n"
-               "  JOB.json          job file: {\"document\": NAME, \"settings\": {NAME: VALUE, ...}, \"pages\": N}\n"
-               "                    (at most %zu MB)\n"
+               "  JOB.json          job file: {\"document\": NAME, \"settings\": {NAME: VALUE, ...},\n"
+               "                    \"pages\": N or [PAGE, ...]}, where a page may draw lines, shapes and\n"
+               "                    paths: {\"unit\": \"mm\", \"draw\": [{\"op\": \"line\", ...}, ...]}\n"
+               "                    (see the README; at most %zu MB)\n"
                "  --pages N         without a job file: N empty pages (a quick test job)\n"
                "  -o NAME=VALUE     a setting (several may share one -o, separated by spaces);\n"
                "                    overrides the job file's\n"
@@ -304,10 +307,11 @@ int main(int argc, char** argv) {
   JobSettings settings;
   std::string document = "rt7700-print test job";
   long long pages = request.pages.value_or(0);
+  JobFile job;
   if (!request.jobFile.empty()) {
     auto read = ReadJobFile(request.jobFile, settings);
     if (auto* e = std::get_if<InputError>(&read)) return BadInput(*e);
-    const JobFile& job = std::get<JobFile>(read);
+    job = std::move(std::get<JobFile>(read));
     pages = job.pages;
     document = job.document.value_or(fs::path(request.jobFile).filename().string());
   }
@@ -425,8 +429,18 @@ int main(int argc, char** argv) {
                }(), nullptr, 0};
   bool progress = isatty(STDERR_FILENO) != 0;
   int result = StartDocW(hdc, &doc) > 0 ? 1 : SP_ERROR;
+  std::optional<std::string> drawFailure;
+  size_t nextDrawn = 0;
   for (long long page = 1; result > 0 && page <= pages && g_signal == 0; ++page) {
-    result = StartPage(hdc) > 0 && EndPage(hdc) > 0 ? 1 : SP_ERROR;
+    result = StartPage(hdc) > 0 ? 1 : SP_ERROR;
+    if (result > 0 && nextDrawn < job.drawn.size() && job.drawn[nextDrawn].number == page) {
+      const PageDrawing& drawing = job.drawn[nextDrawn++].drawing;
+      if (auto e = DrawPage(hdc, drawing, drawing.unit.value_or(job.unit.value_or(Unit::Point)))) {
+        drawFailure = "page " + std::to_string(page) + ", " + *e;
+        result = SP_ERROR;
+      }
+    }
+    if (result > 0) result = EndPage(hdc) > 0 ? 1 : SP_ERROR;
     if (progress) std::fprintf(stderr, "\r%s: page %lld of %lld", kProgram, page, pages);
   }
   if (progress && pages > 0) std::fprintf(stderr, "\n");
@@ -440,6 +454,10 @@ int main(int argc, char** argv) {
   (void)DeleteDC(hdc);
 
   if (g_signal != 0 || (result <= 0 && error == ERROR_PRINT_CANCELLED)) return Cancelled(g_signal);
+  if (drawFailure) {
+    Say("the job failed: " + *drawFailure);
+    return kExitFailed;
+  }
   if (result <= 0) {
     Say("the job failed: " + FailureText(error, destination));
     return kExitFailed;
