@@ -11,16 +11,6 @@ using testsupport::PclF;
 
 class Brushes : public GraphicsTest {
  protected:
-  // Hatch and bitmap brushes need the engine to call DrvRealizeBrush.
-  static bool EngineRealizesBrushes() {
-    engine::PatternBits bits;
-    bits.width = bits.height = 1;
-    bits.stride = 4;
-    bits.bits = {0, 0, 0, 0};
-    bits.palette = {0, 0xFFFFFF};
-    return engine::EngineBrush::Pattern(bits).has_value();
-  }
-
   // A filled square: the brush selection comes first in what it writes.
   std::string FillSquare(engine::EngineBrush& brush) {
     EXPECT_TRUE(Fill(Polyline({{10, 10}, {40, 10}, {40, 40}}, true), brush, FP_WINDINGMODE));
@@ -93,7 +83,6 @@ TEST_F(Brushes, ABlackLineAfterAGreyLineGetsASolidPenAgain) {
 }
 
 TEST_F(Brushes, HatchStyle4IsPattern104WithABlackRow8) {
-  if (!EngineRealizesBrushes()) GTEST_SKIP() << "the engine does not realize pattern brushes yet";
   engine::EngineBrush cross = Bound(engine::EngineBrush::Hatch(HS_CROSS, 0));
   const std::string out = FillSquare(cross);
   const std::string data = PatternData(out, 104, 44);
@@ -121,7 +110,6 @@ engine::PatternBits Checker8x8() {
 }
 
 TEST_F(Brushes, BitmapPatternsAreMagnifiedFourTimesAt600Dpi) {
-  if (!EngineRealizesBrushes()) GTEST_SKIP() << "the engine does not realize pattern brushes yet";
   auto brush = engine::EngineBrush::Pattern(Checker8x8());
   ASSERT_TRUE(brush.has_value());
   engine::EngineBrush pattern = Bound(std::move(*brush));
@@ -136,7 +124,6 @@ TEST_F(Brushes, BitmapPatternsAreMagnifiedFourTimesAt600Dpi) {
 }
 
 TEST_F(Brushes, BitmapPatternsKeepTheirSizeAt300Dpi) {
-  if (!EngineRealizesBrushes()) GTEST_SKIP() << "the engine does not realize pattern brushes yet";
   pdev_->settings.pub.dmPrintQuality = 300;
   auto brush = engine::EngineBrush::Pattern(Checker8x8());
   ASSERT_TRUE(brush.has_value());
@@ -151,7 +138,6 @@ TEST_F(Brushes, BitmapPatternsKeepTheirSizeAt300Dpi) {
 }
 
 TEST_F(Brushes, AHalfScaledPageShrinksPatternsFromEveryOtherRowAndTheLast) {
-  if (!EngineRealizesBrushes()) GTEST_SKIP() << "the engine does not realize pattern brushes yet";
   engine::PatternBits bits;
   bits.format = BMF_8BPP;
   bits.width = bits.height = 8;
@@ -185,7 +171,6 @@ TEST_F(Brushes, AHalfScaledPageShrinksPatternsFromEveryOtherRowAndTheLast) {
 }
 
 TEST_F(Brushes, TwentyFourBitPatternsGoThroughTheirOwnPalette) {
-  if (!EngineRealizesBrushes()) GTEST_SKIP() << "the engine does not realize pattern brushes yet";
   pdev_->settings.pub.dmPrintQuality = 300;
   engine::PatternBits bits;
   bits.format = BMF_24BPP;
