@@ -113,6 +113,9 @@ void ConvertRowsTo1Bit(const PixelView& source, POINTL origin, SIZEL sourceSize,
 uint32_t CompressRunLength(const uint8_t* row, uint32_t length, uint8_t* out);
 // Worst case n + n / 8 + 1 bytes; 0 when the row equals the seed row, which becomes the row.
 uint32_t CompressDeltaRow(const uint8_t* row, uint8_t* seed, uint32_t length, uint8_t* out);
+// The rows of one picture ("\e*b%dW"), each with the cheapest of methods 0, 2 and 3; the delta
+// compressor runs only when there is more than one row. False when the buffers cannot be had.
+bool SendRasterRows(Pdev& pdev, const uint8_t* rows, uint32_t rowBytes, LONG height);
 constexpr uint32_t RunLengthWorstCase(uint32_t n) { return n + n / 128 + 1; }
 constexpr uint32_t DeltaRowWorstCase(uint32_t n) { return n + n / 8 + 1; }
 // Prints the source area (size, origin) into `destination` (left > right or top > bottom: mirrored)

@@ -121,9 +121,10 @@ bool EnsureCompressionBuffers(Pdev& pdev, uint32_t rowBytes) {
   return true;
 }
 
-// The rows of one picture, each with the cheapest method; the delta compressor runs only when a
-// previous row can serve as its seed.
-void SendRows(Pdev& pdev, const uint8_t* rows, uint32_t rowBytes, LONG height) {
+}  // namespace
+
+bool SendRasterRows(Pdev& pdev, const uint8_t* rows, uint32_t rowBytes, LONG height) {
+  if (!EnsureCompressionBuffers(pdev, rowBytes)) return false;
   auto* runLength = static_cast<uint8_t*>(pdev.raster[kRunLengthOut].data);
   auto* delta = static_cast<uint8_t*>(pdev.raster[kDeltaOut].data);
   auto* seed = static_cast<uint8_t*>(pdev.raster[kSeedRow].data);
@@ -159,7 +160,10 @@ void SendRows(Pdev& pdev, const uint8_t* rows, uint32_t rowBytes, LONG height) {
     if (count > 0) WriteBytes(pdev, data, count);
     if (method != kDeltaRow) std::memcpy(seed, row, rowBytes);
   }
+  return true;
 }
+
+namespace {
 
 // One raster picture: the source area resampled to `part` (page pixels) at the page's scale.
 bool WriteRasterRows(Pdev& pdev, const PixelView& source, POINTL origin, SIZEL size, const RECTL& part,
@@ -186,7 +190,7 @@ bool WriteRasterRows(Pdev& pdev, const PixelView& source, POINTL origin, SIZEL s
                     at.y, flipVertical, flipHorizontal);
   MovePclCursor(pdev, part.left, part.top);
   WriteCommand(pdev, kStartRaster, static_cast<int>(w), static_cast<int>(h));
-  SendRows(pdev, rows, rowBytes, static_cast<LONG>(h));
+  SendRasterRows(pdev, rows, rowBytes, static_cast<LONG>(h));
   WriteCommand(pdev, kEndRaster);
   GlobalFree(rows);
   return true;
