@@ -16,23 +16,6 @@ constexpr ULONG kHookCount = 25;
 // engine reports the failure instead of drawing nothing silently.
 void Refuse(const char* hook) { devmode::DebugTrace("%s: not available in this build of the driver\n", hook); }
 
-BOOL DrvCopyBits(SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, RECTL*, POINTL*) {
-  Refuse("DrvCopyBits");
-  return FALSE;
-}
-BOOL DrvStretchBlt(SURFOBJ*, SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, COLORADJUSTMENT*, POINTL*, RECTL*, RECTL*,
-                   POINTL*, ULONG) {
-  Refuse("DrvStretchBlt");
-  return FALSE;
-}
-BOOL DrvGradientFill(SURFOBJ*, CLIPOBJ*, XLATEOBJ*, TRIVERTEX*, ULONG, PVOID, ULONG, RECTL*, POINTL*, ULONG) {
-  Refuse("DrvGradientFill");
-  return FALSE;
-}
-BOOL DrvTransparentBlt(SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, RECTL*, RECTL*, ULONG, ULONG) {
-  Refuse("DrvTransparentBlt");
-  return FALSE;
-}
 BOOL DrvQueryAdvanceWidths(DHPDEV, FONTOBJ*, ULONG, HGLYPH*, PVOID, ULONG) {
   Refuse("DrvQueryAdvanceWidths");
   return FALSE;

@@ -167,7 +167,9 @@ struct Pdev {
   uint8_t blitAborted;  // the job was cancelled: every later blit fails
   devmode::RenderSettings settings;
   DownloadEntry* downloads[2];    // per-sheet download lists
-  RasterBuffer raster[3];
+  RasterBuffer raster[3];  // raster compression (graphics/raster.cpp): run-length out, delta out, seed row
+  int32_t rasterMethod;    // compression method last sent in the open picture; 4 = none yet
+  uint32_t resampleLimit;  // largest resampled image made in one piece, bytes; 0 = the default
   GraphicsCaches caches;
   OutputChannel channel;
   HANDLE printer;

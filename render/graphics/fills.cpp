@@ -1,5 +1,5 @@
-// Blits without a source: pattern and solid fills of rectangles, as PCL rectangle fills or HP-GL/2
-// rectangles, cut to the clip region by the engine's rectangle enumeration.
+// DrvBitBlt: images through the raster writer; fills without a source as PCL rectangle fills or
+// HP-GL/2 rectangles, cut to the clip region by the engine's rectangle enumeration.
 #include <algorithm>
 #include <cstdlib>
 
@@ -16,6 +16,7 @@ constexpr char kWindowOff[] = "IW;";               // HP-GL/2 input window: whol
 constexpr char kRectangle[] = "RR%d,%d";           // fill rectangle, relative corner
 constexpr char kRectangleAt[] = "PU%d,%dRR%d,%d";  // pen up to the corner, fill rectangle
 constexpr char kEdgeRectangle[] = "ER;";           // outline the same rectangle
+constexpr char kSolidBlack[] = "\x1b*v0T";          // current pattern: solid black
 constexpr int kBlack = 0, kWhite = 1, kCurrentPattern = 5;
 constexpr int kDecorationRop = 160;
 
@@ -125,26 +126,39 @@ BOOL FillRectangles(Pdev& pdev, SURFOBJ*, CLIPOBJ* pco, BRUSHOBJ* pbo, POINTL* o
   }
 }
 
-BOOL DrvBitBlt(SURFOBJ* psoTrg, SURFOBJ*, SURFOBJ* psoMask, CLIPOBJ* pco, XLATEOBJ*, RECTL* prclTrg, POINTL*, POINTL*,
-               BRUSHOBJ* pbo, POINTL* pptlBrush, ROP4 rop4) {
+BOOL DrvBitBlt(SURFOBJ* psoTrg, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ* pco, XLATEOBJ* pxlo, RECTL* prclTrg,
+               POINTL* pptlSrc, POINTL* pptlMask, BRUSHOBJ* pbo, POINTL* pptlBrush, ROP4 rop4) {
   if (psoMask != nullptr) {
-    // Masked blits belong to the engine's own blit, which this platform does not offer yet.
-    devmode::DebugTrace("DrvBitBlt: masked blits are not available in this build of the driver\n");
-    return FALSE;
+    EngineFallbacks& f = Fallbacks();
+    if (f.bitBlt == nullptr) {
+      devmode::DebugTrace("DrvBitBlt: the engine offers no fallback\n");
+      return FALSE;
+    }
+    return f.bitBlt(psoTrg, psoSrc, psoMask, pco, pxlo, prclTrg, pptlSrc, pptlMask, pbo, pptlBrush, rop4);
   }
   if ((rop4 >> 16) != 0) return FALSE;
-  Pdev* pdev = ValidPdev(psoTrg);
-  if (pdev == nullptr || pdev->blitAborted || prclTrg == nullptr) return FALSE;
-  if (EngCheckAbort(psoTrg)) {
-    pdev->blitAborted = 1;
-    return FALSE;
-  }
+  Pdev* pdev = BlitDevice(psoTrg);
+  if (pdev == nullptr || prclTrg == nullptr) return FALSE;
   RECTL r = *prclTrg;
-  if (ClampToPage(*pdev, &r) == 0) return TRUE;
+  const int visible = ClampToPage(*pdev, &r);
+  if (visible == 0) return TRUE;
   const int rop = static_cast<int>(rop4 & 0xFF);
   if (RopUsesSource(rop)) {
-    devmode::DebugTrace("DrvBitBlt: not available in this build of the driver\n");  // images
-    return FALSE;
+    if (psoSrc == nullptr) return FALSE;
+    EnterPcl(*pdev, 1);
+    SetPclRasterOps(*pdev, 1, 1, rop);
+    if (RopUsesPattern(rop) && pbo != nullptr) {
+      if (pdev->brush.currentKind != kPatternBlack) {
+        EnterPcl(*pdev, 1);
+        WriteCommand(*pdev, kSolidBlack);
+        pdev->brush.currentKind = kPatternBlack;
+      }
+      if (!SelectBrush(*pdev, pbo, nullptr, kStrokePen)) return FALSE;
+    }
+    const RECTL& t = *prclTrg;
+    const POINTL origin = pptlSrc != nullptr ? *pptlSrc : POINTL{0, 0};
+    return WriteRasterImage(*pdev, pco, psoSrc, SIZEL{t.right - t.left, t.bottom - t.top}, origin, t, pxlo,
+                            visible == 2, &r);
   }
   CLIPOBJ single{};
   if (pco == nullptr || pco->iDComplexity == DC_TRIVIAL) {

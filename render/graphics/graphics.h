@@ -79,6 +79,74 @@ uint8_t GreyLevel(ULONG colour);
 bool DitherPattern(Pdev& pdev, const RealizedBrush& brush, uint8_t* out);
 void ScaleRowBits(const uint8_t* source, uint8_t* destination, int sourceWidth, int destinationWidth);
 
+// The 16x16 threshold matrix: a pixel is black when its grey level is below the entry for
+// (row mod 16, column mod 16).
+extern const uint8_t kDitherThreshold[16][16];
+
+// --- raster images (raster.cpp, raster_compression.cpp) ---
+// A source image: 1, 4, 8, 16, 24 or 32 bits per pixel, rows `delta` bytes apart from the top.
+struct PixelView {
+  const uint8_t* scan0 = nullptr;
+  int64_t delta = 0;
+  int bpp = 0;
+  LONG width = 0;
+  LONG height = 0;
+  const uint8_t* Row(LONG y) const { return scan0 + y * delta; }
+};
+// The surface's pixels; false for a format or layout that cannot be read safely.
+bool ViewOfSurface(const SURFOBJ* pso, PixelView* view);
+// Grey levels of the pixel values of 1, 4 and 8 bpp sources, and how 16, 24 and 32 bpp colours
+// are read.
+struct GreyMap {
+  uint8_t table[256];
+  XLATEOBJ* xlate;
+  enum Order : uint8_t { kRedFirst, kBlueFirst, kTranslated, kFiveFiveFive } order;
+};
+GreyMap MakeGreyMap(const PixelView& view, XLATEOBJ* pxlo);
+// Resamples the source area to width x height by nearest neighbour and dithers it against the
+// page-anchored threshold matrix; rows of `rowBytes` bytes, set bits black. A flip reads the source
+// area from its other end.
+void ConvertRowsTo1Bit(const PixelView& source, POINTL origin, SIZEL sourceSize, LONG width, LONG height,
+                       uint8_t* rows, uint32_t rowBytes, const GreyMap& greys, LONG ditherX, LONG ditherY,
+                       bool flipVertical, bool flipHorizontal);
+// Worst case n + n / 128 + 1 bytes.
+uint32_t CompressRunLength(const uint8_t* row, uint32_t length, uint8_t* out);
+// Worst case n + n / 8 + 1 bytes; 0 when the row equals the seed row, which becomes the row.
+uint32_t CompressDeltaRow(const uint8_t* row, uint8_t* seed, uint32_t length, uint8_t* out);
+// The rows of one picture ("\e*b%dW"), each with the cheapest of methods 0, 2 and 3; the delta
+// compressor runs only when there is more than one row. False when the buffers cannot be had.
+bool SendRasterRows(Pdev& pdev, const uint8_t* rows, uint32_t rowBytes, LONG height);
+constexpr uint32_t RunLengthWorstCase(uint32_t n) { return n + n / 128 + 1; }
+constexpr uint32_t DeltaRowWorstCase(uint32_t n) { return n + n / 8 + 1; }
+// Prints the source area (size, origin) into `destination` (left > right or top > bottom: mirrored)
+// as PCL raster pictures, cut to the clip and to `bounds` (null: the destination).
+BOOL WriteRasterImage(Pdev& pdev, CLIPOBJ* pco, SURFOBJ* source, SIZEL size, POINTL origin, RECTL destination,
+                      XLATEOBJ* pxlo, bool scaledPage, const RECTL* bounds);
+// The destination size of the pictures that follow, in decipoints.
+int SetRasterScale(Pdev& pdev, LONG width, LONG height);
+
+// --- the engine's own drawing, for what the driver hands back (blits.cpp) ---
+struct EngineFallbacks {
+  PFN_DrvBitBlt bitBlt;
+  PFN_DrvTransparentBlt transparentBlt;
+  PFN_DrvGradientFill gradientFill;
+  BOOL (*eraseSurface)(SURFOBJ* pso, RECTL* prcl, ULONG iColor);
+};
+// The platform's functions; tests may put recorders in their place.
+EngineFallbacks& Fallbacks();
+
+// --- blits (fills.cpp, blits.cpp) ---
+BOOL DrvCopyBits(SURFOBJ* psoDest, SURFOBJ* psoSrc, CLIPOBJ* pco, XLATEOBJ* pxlo, RECTL* prclDest, POINTL* pptlSrc);
+BOOL DrvStretchBlt(SURFOBJ* psoDest, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ* pco, XLATEOBJ* pxlo,
+                   COLORADJUSTMENT* pca, POINTL* pptlHTOrg, RECTL* prclDest, RECTL* prclSrc, POINTL* pptlMask,
+                   ULONG iMode);
+BOOL DrvTransparentBlt(SURFOBJ* psoDst, SURFOBJ* psoSrc, CLIPOBJ* pco, XLATEOBJ* pxlo, RECTL* prclDst,
+                       RECTL* prclSrc, ULONG iTransColor, ULONG ulReserved);
+BOOL DrvGradientFill(SURFOBJ* psoDest, CLIPOBJ* pco, XLATEOBJ* pxlo, TRIVERTEX* pVertex, ULONG nVertex, PVOID pMesh,
+                     ULONG nMesh, RECTL* prclExtents, POINTL* pptlDitherOrg, ULONG ulMode);
+// The device-valid check, the abort flag and the engine's abort: the PDEV when the blit may go on.
+Pdev* BlitDevice(SURFOBJ* pso);
+
 // --- fills (fills.cpp) ---
 BOOL DrvBitBlt(SURFOBJ* psoTrg, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ* pco, XLATEOBJ* pxlo, RECTL* prclTrg,
                POINTL* pptlSrc, POINTL* pptlMask, BRUSHOBJ* pbo, POINTL* pptlBrush, ROP4 rop4);

@@ -212,12 +212,11 @@ TEST_F(EnablePdev, HooksOfModulesNotBuiltRefuseWithATrace) {
   render::Pdev* pdev = Enable();
   ASSERT_NE(pdev, nullptr);
   SURFOBJ so = Surface(pdev);
-  RECTL r{0, 0, 10, 10};
-  EXPECT_FALSE(Hook<PFN_DrvBitBlt>(INDEX_DrvBitBlt)(&so, nullptr, nullptr, nullptr, nullptr, &r, nullptr, nullptr,
-                                                    nullptr, nullptr, 0xCCCC));
+  EXPECT_FALSE(Hook<PFN_DrvTextOut>(INDEX_DrvTextOut)(&so, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                                      nullptr, nullptr, 0x0D0D));
   auto lines = traces.Take();
   ASSERT_EQ(lines.size(), 1u);
-  EXPECT_EQ(lines[0], "DrvBitBlt: not available in this build of the driver\n");
+  EXPECT_EQ(lines[0], "DrvTextOut: not available in this build of the driver\n");
 }
 
 TEST_F(EnablePdev, ResetKeepsTheDocumentsSpoolCopyAndRecords) {

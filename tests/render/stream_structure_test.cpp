@@ -44,6 +44,34 @@ TEST(StreamStructure, ExitSequencesOnlyAtBothEndsAndPjlLinesWhole) {
   EXPECT_EQ(StructureFaults(job("a\tb")), Faults{"control byte in a PJL line: @PJL JOB NAME=\"a\\x09b\""});
 }
 
+TEST(StreamStructure, RasterPicturesAreOpenedClosedAndTheirRowsWhole) {
+  using testsupport::StructureProblems;
+  auto bytes = [](std::initializer_list<int> b) {
+    std::string s;
+    for (int c : b) s += static_cast<char>(c);
+    return s;
+  };
+  auto row = [](const std::string& data) { return Pcl("\\e*b") + std::to_string(data.size()) + "W" + data; };
+  const std::string start = Pcl("\\e*p0x0Y\\e*r16s2t1A"), end = Pcl("\\e*rC");
+  // Methods 0, 2 and 3, rows up to the picture's row padded to four bytes.
+  const std::string sound = start + Pcl("\\e*b0M") + row("abcd") + Pcl("\\e*b2M") + row(bytes({0xFD, 0})) +
+                            Pcl("\\e*b3M") + row(bytes({0x01, 7})) + row("") + end;
+  EXPECT_EQ(StructureProblems(sound), Faults{});
+  EXPECT_EQ(StructureProblems(Pcl("\\e*rC")), Faults{}) << "ending no picture is harmless";
+  EXPECT_EQ(StructureProblems(start).size(), 1u) << "left open";
+  EXPECT_EQ(StructureProblems(start + start + end).size(), 1u) << "nested";
+  EXPECT_EQ(StructureProblems(row("ab")).size(), 1u) << "a row outside a picture";
+  EXPECT_EQ(StructureProblems(start + Pcl("\\e%0B\\e%0A") + end).size(), 1u) << "HP-GL/2 inside";
+  EXPECT_EQ(StructureProblems(start + row("abcde") + end).size(), 1u) << "raw row past 4 bytes";
+  EXPECT_EQ(StructureProblems(start + Pcl("\\e*b2M") + row(bytes({0xFA, 1})) + end).size(), 1u) << "run past the row";
+  EXPECT_EQ(StructureProblems(start + Pcl("\\e*b2M") + row(bytes({3, 1, 2})) + end).size(), 1u) << "literal cut";
+  EXPECT_EQ(StructureProblems(start + Pcl("\\e*b2M") + row(bytes({0xFE})) + end).size(), 1u) << "run without byte";
+  EXPECT_EQ(StructureProblems(start + Pcl("\\e*b3M") + row(bytes({0x1F, 0xFF})) + end).size(), 1u) << "offset cut";
+  EXPECT_EQ(StructureProblems(start + Pcl("\\e*b3M") + row(bytes({0x23, 1, 2})) + end).size(), 1u)
+      << "replacement past the row";
+  EXPECT_EQ(StructureProblems(start + Pcl("\\e*b5M") + row("a") + end).size(), 1u) << "unknown method";
+}
+
 std::string ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream s;

@@ -1,6 +1,7 @@
 // A small tokenizer for failure messages: PCL escape sequences end at their upper-case letter,
 // PJL lines at their line end, HP-GL/2 instructions at ";" or where the next mnemonic starts.
-// The structure check reads parameterised escapes field by field, as a printer does.
+// The structure check reads parameterised escapes field by field, as a printer does, and raster
+// rows and pictures are decoded as a printer decodes them.
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "support/pcl_notation.h"
+#include "support/raster_pictures.h"
 
 namespace testsupport {
 namespace {
@@ -181,6 +183,159 @@ std::vector<std::string> StructureFaults(std::string_view s) {
     if (exits[0] == 0 && s.substr(kExit.size(), 4) == "@PJL") CheckPjlHeader(s, kExit.size(), faults);
   }
   return faults;
+}
+
+}  // namespace testsupport
+
+// --- raster rows and pictures ---
+
+namespace testsupport {
+namespace {
+
+// Sets `seed[at]`, or says why it cannot.
+bool Put(std::vector<uint8_t>& seed, size_t at, uint8_t value, std::string& fault) {
+  if (at >= seed.size()) {
+    fault = "row data past the row's " + std::to_string(seed.size()) + " bytes";
+    return false;
+  }
+  seed[at] = value;
+  return true;
+}
+
+std::string RunLength(std::string_view d, std::vector<uint8_t>& seed) {
+  std::fill(seed.begin(), seed.end(), 0);
+  std::string fault;
+  size_t i = 0, o = 0;
+  while (i < d.size()) {
+    const auto control = static_cast<int8_t>(d[i++]);
+    if (control == -128) continue;  // no operation
+    if (control >= 0) {
+      const size_t n = static_cast<size_t>(control) + 1;
+      if (d.size() - i < n) return "literal of " + std::to_string(n) + " bytes cut short";
+      for (size_t k = 0; k < n; ++k)
+        if (!Put(seed, o++, static_cast<uint8_t>(d[i + k]), fault)) return fault;
+      i += n;
+    } else {
+      if (i >= d.size()) return "repeat without its byte";
+      const size_t n = static_cast<size_t>(1 - control);
+      for (size_t k = 0; k < n; ++k)
+        if (!Put(seed, o++, static_cast<uint8_t>(d[i]), fault)) return fault;
+      ++i;
+    }
+  }
+  return {};
+}
+
+std::string DeltaRow(std::string_view d, std::vector<uint8_t>& seed) {
+  std::string fault;
+  size_t i = 0, o = 0;
+  while (i < d.size()) {
+    const auto control = static_cast<uint8_t>(d[i++]);
+    const size_t count = (control >> 5) + 1u;
+    size_t offset = control & 31u;
+    if (offset == 31) {
+      uint8_t more;
+      do {
+        if (i >= d.size()) return "offset bytes cut short";
+        more = static_cast<uint8_t>(d[i++]);
+        offset += more;
+      } while (more == 255);
+    }
+    o += offset;
+    if (d.size() - i < count) return "replacement bytes cut short";
+    for (size_t k = 0; k < count; ++k)
+      if (!Put(seed, o++, static_cast<uint8_t>(d[i + k]), fault)) return fault;
+    i += count;
+  }
+  return {};
+}
+
+}  // namespace
+
+std::string DecodeRasterRow(int method, std::string_view data, std::vector<uint8_t>& seed) {
+  switch (method) {
+    case 0: {
+      std::fill(seed.begin(), seed.end(), 0);
+      std::string fault;
+      for (size_t k = 0; k < data.size(); ++k)
+        if (!Put(seed, k, static_cast<uint8_t>(data[k]), fault)) return fault;
+      return {};
+    }
+    case 2: return RunLength(data, seed);
+    case 3: return DeltaRow(data, seed);
+    default: return "unknown compression method " + std::to_string(method);
+  }
+}
+
+long RasterPage::BlackCount() const { return static_cast<long>(std::count(dots.begin(), dots.end(), 1)); }
+
+RasterPage DrawRasterPictures(std::string_view s, long width, long height) {
+  RasterPage page;
+  page.width = width;
+  page.height = height;
+  page.dots.assign(static_cast<size_t>(width * height), 0);
+  long cursorX = 0, cursorY = 0, pictureWidth = 0, pictureHeight = 0;
+  int method = 0;
+  bool open = false;
+  std::vector<uint8_t> seed;
+  RasterPicture* picture = nullptr;
+  size_t i = 0;
+  while (i < s.size()) {
+    if (s[i] != '\x1b') {
+      ++i;
+      continue;
+    }
+    ++i;
+    if (i >= s.size()) break;
+    const char family = s[i++];
+    if (family < 0x21 || family > 0x2F) continue;  // two-character escape
+    char group = 0;
+    if (i < s.size() && std::islower(static_cast<unsigned char>(s[i]))) group = s[i++];
+    while (i < s.size()) {
+      const size_t start = i;
+      if (s[i] == '-' || s[i] == '+') ++i;
+      while (i < s.size() && (std::isdigit(static_cast<unsigned char>(s[i])) || s[i] == '.')) ++i;
+      const long v = std::strtol(std::string(s.substr(start, i - start)).c_str(), nullptr, 10);
+      if (i >= s.size()) break;
+      const char p = s[i++];
+      const char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(p)));
+      if (family == '*' && group == 'p' && lower == 'x') cursorX = v;
+      if (family == '*' && group == 'p' && lower == 'y') cursorY = v;
+      if (family == '*' && group == 'r' && lower == 's') pictureWidth = v;
+      if (family == '*' && group == 'r' && lower == 't') pictureHeight = v;
+      if (family == '*' && group == 'r' && p == 'A') {
+        open = true;
+        method = 0;
+        seed.assign(static_cast<size_t>((std::max(pictureWidth, 0L) + 7) / 8 + 3) / 4 * 4, 0);
+        page.pictures.push_back(RasterPicture{cursorX, cursorY, pictureWidth, pictureHeight, {}});
+        picture = &page.pictures.back();
+      }
+      if (family == '*' && group == 'r' && (p == 'C' || p == 'B')) open = false;
+      if (family == '*' && group == 'b' && lower == 'm') method = static_cast<int>(v);
+      if (p == 'W') {
+        const size_t n = std::min(static_cast<size_t>(std::max(v, 0L)), s.size() - i);
+        if (family == '*' && group == 'b' && open && picture != nullptr) {
+          const long row = static_cast<long>(picture->methods.size());
+          picture->methods.push_back(method);
+          std::string fault = DecodeRasterRow(method, s.substr(i, n), seed);
+          if (!fault.empty()) page.faults.push_back("row " + std::to_string(row) + ": " + fault);
+          for (long x = 0; x < picture->width; ++x) {
+            if (!((seed[static_cast<size_t>(x / 8)] >> (7 - x % 8)) & 1)) continue;
+            const long px = picture->x + x, py = picture->y + row;
+            if (px < 0 || py < 0 || px >= width || py >= height) {
+              page.faults.push_back("dot off the page at " + std::to_string(px) + "," + std::to_string(py));
+              continue;
+            }
+            page.dots[static_cast<size_t>(py * width + px)] = 1;
+          }
+        }
+        i += n;
+        break;
+      }
+      if (std::isupper(static_cast<unsigned char>(p)) || !std::isalpha(static_cast<unsigned char>(p))) break;
+    }
+  }
+  return page;
 }
 
 }  // namespace testsupport

@@ -35,7 +35,9 @@ struct StreamLimits {
 // What is wrong with a stream's structure, one line each (empty when nothing is): polygon mode
 // opened (PM0) and closed (PM2) in pairs and never left for PCL while open, FP and EP only after a
 // closed polygon, IW corners inside the page, every pattern selected ("\e*c%dG", FT22 or SV22)
-// after its download ("\e*c%dg%dW") with a header that agrees with its length, data blocks whole.
+// after its download ("\e*c%dg%dW") with a header that agrees with its length, data blocks whole,
+// raster pictures started ("\e*r...A") and ended ("\e*rC") without nesting or HP-GL/2 inside,
+// and each raster row ("\e*b%dW") whole in its method and no longer than the picture's row.
 std::vector<std::string> StructureProblems(std::string_view stream, const StreamLimits& limits = {});
 
 }  // namespace testsupport

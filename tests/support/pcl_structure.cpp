@@ -7,6 +7,7 @@
 #include <string>
 
 #include "support/pcl_notation.h"
+#include "support/raster_pictures.h"
 
 namespace testsupport {
 namespace {
@@ -26,6 +27,7 @@ class Checker {
       }
     }
     if (polygonOpen_) Problem("polygon mode left open at the end of the stream");
+    if (rasterOpen_) Problem("raster picture left open at the end of the stream");
     return problems_;
   }
 
@@ -62,6 +64,7 @@ class Checker {
       if (i_ >= s_.size()) return Problem("unterminated language switch");
       const char t = s_[i_++];
       if (t == 'B') {
+        if (rasterOpen_) Problem("HP-GL/2 entered inside a raster picture");
         hpgl_ = true;
       } else if (t == 'A' || t == 'X') {
         if (polygonOpen_) Problem("PCL entered while polygon mode is open");
@@ -87,10 +90,13 @@ class Checker {
         const size_t data = static_cast<size_t>(v < 0 ? 0 : v);
         if (family == '*' && group == 'c') PatternData(patternId, data);
         if (s_.size() - i_ < data) return Problem("data block runs past the end of the stream");
+        if (family == '*' && group == 'b') RasterRow(data);
         i_ += data;
         return;
       }
       const char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(p)));
+      if (family == '*' && group == 'r') Raster(lower, p, v);
+      if (family == '*' && group == 'b' && lower == 'm') rasterMethod_ = static_cast<int>(v);
       if (family == '*' && group == 'c' && lower == 'g') {
         if (p == 'G' && downloaded_.count(v) == 0) Problem("pattern " + std::to_string(v) + " selected before its download");
         patternId = v;
@@ -108,6 +114,27 @@ class Checker {
     if (h[0] != 20 || h[2] != 1) Problem("pattern header is not a one-bit resolution-specified pattern");
     if (length != 12 + height * ((width + 7) / 8)) Problem("pattern length disagrees with its header");
     downloaded_.insert(id);
+  }
+
+  // "\e*r%ds%dt1A" starts a picture of that many dots, "\e*rC" (or B) ends one.
+  void Raster(char lower, char p, long v) {
+    if (lower == 's') rasterWidth_ = v;
+    if (p == 'A') {
+      if (rasterOpen_) Problem("raster picture started inside another");
+      rasterOpen_ = true;
+      rasterMethod_ = 0;
+      // Rows as the driver pads them: whole 32-bit words; without a width, anything goes.
+      const size_t room = rasterWidth_ >= 0 ? static_cast<size_t>((rasterWidth_ + 31) / 32 * 4) : 65536;
+      rasterSeed_.assign(room, 0);
+      rasterWidth_ = -1;
+    }
+    if (p == 'C' || p == 'B') rasterOpen_ = false;
+  }
+
+  void RasterRow(size_t length) {
+    if (!rasterOpen_) return Problem("raster row outside a raster picture");
+    const std::string fault = DecodeRasterRow(rasterMethod_, s_.substr(i_, length), rasterSeed_);
+    if (!fault.empty()) Problem("raster row: " + fault);
   }
 
   void Instruction() {
@@ -181,6 +208,10 @@ class Checker {
   bool polygonOpen_ = false;
   bool polygonClosed_ = false;
   std::set<long> downloaded_;
+  bool rasterOpen_ = false;
+  long rasterWidth_ = -1;
+  int rasterMethod_ = 0;
+  std::vector<uint8_t> rasterSeed_;
   std::vector<std::string> problems_;
 };
 

@@ -571,6 +571,17 @@ PLATFORM_API HBITMAP WINAPI EngCreateBitmap(SIZEL sizl, LONG lWidth, ULONG iForm
 PLATFORM_API SURFOBJ* WINAPI EngLockSurface(HSURF hsurf);
 PLATFORM_API void WINAPI EngUnlockSurface(SURFOBJ* pso);
 
+// The engine's own drawing, for what a driver hands back.
+PLATFORM_API BOOL WINAPI EngBitBlt(SURFOBJ* psoTrg, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ* pco, XLATEOBJ* pxlo,
+                                   RECTL* prclTrg, POINTL* pptlSrc, POINTL* pptlMask, BRUSHOBJ* pbo,
+                                   POINTL* pptlBrush, ROP4 rop4);
+PLATFORM_API BOOL WINAPI EngTransparentBlt(SURFOBJ* psoDst, SURFOBJ* psoSrc, CLIPOBJ* pco, XLATEOBJ* pxlo,
+                                           RECTL* prclDst, RECTL* prclSrc, ULONG TransColor, ULONG bCalledFromBitBlt);
+PLATFORM_API BOOL WINAPI EngGradientFill(SURFOBJ* psoDest, CLIPOBJ* pco, XLATEOBJ* pxlo, TRIVERTEX* pVertex,
+                                         ULONG nVertex, PVOID pMesh, ULONG nMesh, RECTL* prclExtents,
+                                         POINTL* pptlDitherOrg, ULONG ulMode);
+PLATFORM_API BOOL WINAPI EngEraseSurface(SURFOBJ* pso, RECTL* prcl, ULONG iColor);
+
 // Paths.
 PLATFORM_API void WINAPI PATHOBJ_vEnumStart(PATHOBJ* ppo);
 // Fills ppd with the next record; TRUE while more records follow.
