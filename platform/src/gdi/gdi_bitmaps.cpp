@@ -187,8 +187,10 @@ extern "C" {
 
 // Memory DCs start with a one-pixel monochrome bitmap, as GDI's do.
 HDC CreateCompatibleDC(HDC) {
+  static const HBITMAP stock = AddBitmap(NewBitmap(1, 1, 1, true, platform::engine::DefaultLayout(BMF_1BPP)));
   auto dc = std::make_shared<MemoryDc>();
-  dc->bitmap = NewBitmap(1, 1, 1, true, platform::engine::DefaultLayout(BMF_1BPP));
+  dc->bitmap = FindBitmap(stock);
+  dc->bitmapHandle = stock;
   if (dc->bitmap == nullptr) return nullptr;
   std::lock_guard g(g_lock);
   uintptr_t id = g_next += 0x10;
