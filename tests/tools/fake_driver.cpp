@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "fake_driver.h"
+#include "platform/engine_bitmaps.h"
 #include "platform/utf16.h"
 #include "win/sysinfo.h"
 #include "win/spooler.h"
@@ -249,16 +250,80 @@ BOOL StrokeAndFillPath(SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, XFORMOBJ* pxo, 
   return Keep(std::move(call), g_state.refuseLikePrinter && geometric);
 }
 
-BOOL BitBlt(SURFOBJ* trg, SURFOBJ* src, SURFOBJ* mask, CLIPOBJ* pco, XLATEOBJ*, RECTL* rect, POINTL*, POINTL*,
-            BRUSHOBJ* pbo, POINTL*, ROP4 rop4) {
+void RecordSource(SURFOBJ* src, XLATEOBJ* xlo, POINTL at, fakes::DrawCall& call) {
+  if (src == nullptr) return;
+  call.hasSource = true;
+  call.sourceFormat = src->iBitmapFormat;
+  call.sourceSize = src->sizlBitmap;
+  call.sourcePoint = at;
+  if (xlo != nullptr) call.xlateFlags = xlo->flXlate;
+  if (src->iType == STYPE_BITMAP && at.x >= 0 && at.y >= 0 && at.x < src->sizlBitmap.cx && at.y < src->sizlBitmap.cy)
+    call.firstColour = platform::engine::XlateColour(xlo, platform::engine::ReadPixel(*src, at.x, at.y));
+}
+
+BOOL BitBlt(SURFOBJ* trg, SURFOBJ* src, SURFOBJ* mask, CLIPOBJ* pco, XLATEOBJ* xlo, RECTL* rect, POINTL* srcAt,
+            POINTL*, BRUSHOBJ* pbo, POINTL*, ROP4 rop4) {
   Check(trg, "BitBlt");
   fakes::DrawCall call;
   call.hook = "BitBlt";
   RecordClip(pco, call);
   RecordBrush(pbo, &call.brushColor, call);
+  RecordSource(src, xlo, srcAt != nullptr ? *srcAt : POINTL{-1, -1}, call);
+  call.hasMask = mask != nullptr;
   if (rect != nullptr) call.target = *rect;
   call.rop4 = rop4;
-  return Keep(std::move(call), src != nullptr || mask != nullptr);
+  return Keep(std::move(call), false);
+}
+
+BOOL CopyBits(SURFOBJ* dst, SURFOBJ* src, CLIPOBJ* pco, XLATEOBJ* xlo, RECTL* rect, POINTL* srcAt) {
+  Check(dst, "CopyBits");
+  fakes::DrawCall call;
+  call.hook = "CopyBits";
+  RecordClip(pco, call);
+  RecordSource(src, xlo, srcAt != nullptr ? *srcAt : POINTL{-1, -1}, call);
+  if (rect != nullptr) call.target = *rect;
+  return Keep(std::move(call), false);
+}
+
+BOOL StretchBlt(SURFOBJ* dst, SURFOBJ* src, SURFOBJ* mask, CLIPOBJ* pco, XLATEOBJ* xlo, COLORADJUSTMENT*, POINTL*,
+                RECTL* dstRect, RECTL* srcRect, POINTL*, ULONG mode) {
+  Check(dst, "StretchBlt");
+  fakes::DrawCall call;
+  call.hook = "StretchBlt";
+  RecordClip(pco, call);
+  RecordSource(src, xlo, srcRect != nullptr ? POINTL{srcRect->left, srcRect->top} : POINTL{-1, -1}, call);
+  if (srcRect != nullptr) call.sourceRect = *srcRect;
+  if (dstRect != nullptr) call.target = *dstRect;
+  call.hasMask = mask != nullptr;
+  call.mode = mode;
+  return Keep(std::move(call), false);
+}
+
+BOOL TransparentBlt(SURFOBJ* dst, SURFOBJ* src, CLIPOBJ* pco, XLATEOBJ* xlo, RECTL* dstRect, RECTL* srcRect,
+                    ULONG key, ULONG) {
+  Check(dst, "TransparentBlt");
+  fakes::DrawCall call;
+  call.hook = "TransparentBlt";
+  RecordClip(pco, call);
+  RecordSource(src, xlo, srcRect != nullptr ? POINTL{srcRect->left, srcRect->top} : POINTL{-1, -1}, call);
+  if (srcRect != nullptr) call.sourceRect = *srcRect;
+  if (dstRect != nullptr) call.target = *dstRect;
+  call.transparentKey = key;
+  return Keep(std::move(call), false);
+}
+
+BOOL GradientFill(SURFOBJ* dst, CLIPOBJ* pco, XLATEOBJ* xlo, TRIVERTEX*, ULONG nVertex, PVOID, ULONG nMesh,
+                  RECTL* extents, POINTL*, ULONG mode) {
+  Check(dst, "GradientFill");
+  fakes::DrawCall call;
+  call.hook = "GradientFill";
+  RecordClip(pco, call);
+  if (xlo != nullptr) call.xlateFlags = xlo->flXlate;
+  if (extents != nullptr) call.target = *extents;
+  call.vertices = nVertex;
+  call.meshes = nMesh;
+  call.mode = mode;
+  return Keep(std::move(call), false);
 }
 
 BOOL ResetPDEV(DHPDEV oldPdev, DHPDEV newPdev) {
@@ -342,6 +407,10 @@ DRVFN g_hooks[] = {
     {INDEX_DrvFillPath, reinterpret_cast<PFN>(&FillPath)},
     {INDEX_DrvStrokeAndFillPath, reinterpret_cast<PFN>(&StrokeAndFillPath)},
     {INDEX_DrvBitBlt, reinterpret_cast<PFN>(&BitBlt)},
+    {INDEX_DrvCopyBits, reinterpret_cast<PFN>(&CopyBits)},
+    {INDEX_DrvStretchBlt, reinterpret_cast<PFN>(&StretchBlt)},
+    {INDEX_DrvTransparentBlt, reinterpret_cast<PFN>(&TransparentBlt)},
+    {INDEX_DrvGradientFill, reinterpret_cast<PFN>(&GradientFill)},
 };
 
 }  // namespace

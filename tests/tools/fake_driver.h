@@ -41,10 +41,26 @@ struct DrawCall {
   FLONG fillOptions = 0;
   ROP4 rop4 = 0;
   RECTL target{};
+  // Blits: the source bitmap, where it is read, and the colour its translation gives the pixel
+  // there; the mask; stretching mode, transparent key, gradient counts and mode.
+  bool hasSource = false;
+  ULONG sourceFormat = 0;
+  SIZEL sourceSize{};
+  POINTL sourcePoint{};
+  RECTL sourceRect{};
+  ULONG firstColour = 0;
+  FLONG xlateFlags = 0;
+  bool hasMask = false;
+  ULONG mode = 0;
+  ULONG transparentKey = 0;
+  ULONG vertices = 0;
+  ULONG meshes = 0;
 };
 
 // The drawing hooks the fake associates with its surface.
 constexpr FLONG kDrawingHooks = HOOK_BITBLT | HOOK_STROKEPATH | HOOK_FILLPATH | HOOK_STROKEANDFILLPATH;
+// And the image hooks a raster printer driver adds.
+constexpr FLONG kImageHooks = HOOK_COPYBITS | HOOK_STRETCHBLT | HOOK_TRANSPARENTBLT | HOOK_GRADIENTFILL;
 
 // Every hook call, one line each ("StartPage 1"), and the hooks told to fail.
 struct DriverState {

@@ -174,6 +174,9 @@ class PLATFORM_API EngineXlate {
   static EngineXlate Identity();                                // XO_TRIVIAL
   static EngineXlate Indexed(std::vector<ULONG> rgbPalette);    // XO_TABLE, pulXlate = the palette
   static EngineXlate FromBgr();                                 // 0x00RRGGBB pixels to COLORREF
+  // Packed pixels whose channels are the masks' bits (16-bit 5-5-5 or 5-6-5, 32-bit), PAL_BITFIELDS.
+  // XLATEOBJ_cGetPalette gives the three masks.
+  static EngineXlate FromMasks(ULONG red, ULONG green, ULONG blue);
   ~EngineXlate();
   EngineXlate(EngineXlate&&) noexcept;
   EngineXlate& operator=(EngineXlate&&) noexcept;

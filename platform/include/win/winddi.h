@@ -498,6 +498,31 @@ struct XFORMOBJ {
   ULONG ulUnused;
 };
 
+// Gradients (DrvGradientFill, EngGradientFill, GradientFill): colour channels are 16-bit, the
+// high byte significant.
+using COLOR16 = USHORT;
+struct TRIVERTEX {
+  LONG x;
+  LONG y;
+  COLOR16 Red;
+  COLOR16 Green;
+  COLOR16 Blue;
+  COLOR16 Alpha;
+};
+static_assert(sizeof(TRIVERTEX) == 16);
+struct GRADIENT_TRIANGLE {
+  ULONG Vertex1;
+  ULONG Vertex2;
+  ULONG Vertex3;
+};
+struct GRADIENT_RECT {
+  ULONG UpperLeft;
+  ULONG LowerRight;
+};
+constexpr ULONG GRADIENT_FILL_RECT_H = 0x00000000;
+constexpr ULONG GRADIENT_FILL_RECT_V = 0x00000001;
+constexpr ULONG GRADIENT_FILL_TRIANGLE = 0x00000002;
+
 // DrvFillPath flOptions.
 constexpr FLONG FP_ALTERNATEMODE = 0x00000001;
 constexpr FLONG FP_WINDINGMODE = 0x00000002;
@@ -571,12 +596,16 @@ PLATFORM_API HBITMAP WINAPI EngCreateBitmap(SIZEL sizl, LONG lWidth, ULONG iForm
 PLATFORM_API SURFOBJ* WINAPI EngLockSurface(HSURF hsurf);
 PLATFORM_API void WINAPI EngUnlockSurface(SURFOBJ* pso);
 
-// The engine's own drawing, for what a driver hands back.
+// The engine's own drawing, for what a driver hands back. On a device surface the result is
+// rendered into an engine bitmap and returned through the driver's DrvCopyBits.
 PLATFORM_API BOOL WINAPI EngBitBlt(SURFOBJ* psoTrg, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ* pco, XLATEOBJ* pxlo,
                                    RECTL* prclTrg, POINTL* pptlSrc, POINTL* pptlMask, BRUSHOBJ* pbo,
                                    POINTL* pptlBrush, ROP4 rop4);
+PLATFORM_API BOOL WINAPI EngCopyBits(SURFOBJ* psoDest, SURFOBJ* psoSrc, CLIPOBJ* pco, XLATEOBJ* pxlo,
+                                     RECTL* prclDest, POINTL* pptlSrc);
 PLATFORM_API BOOL WINAPI EngTransparentBlt(SURFOBJ* psoDst, SURFOBJ* psoSrc, CLIPOBJ* pco, XLATEOBJ* pxlo,
-                                           RECTL* prclDst, RECTL* prclSrc, ULONG TransColor, ULONG bCalledFromBitBlt);
+                                           RECTL* prclDst, RECTL* prclSrc, ULONG TransColor,
+                                           ULONG bCalledFromBitBlt);
 PLATFORM_API BOOL WINAPI EngGradientFill(SURFOBJ* psoDest, CLIPOBJ* pco, XLATEOBJ* pxlo, TRIVERTEX* pVertex,
                                          ULONG nVertex, PVOID pMesh, ULONG nMesh, RECTL* prclExtents,
                                          POINTL* pptlDitherOrg, ULONG ulMode);

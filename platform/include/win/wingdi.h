@@ -170,7 +170,35 @@ constexpr UINT BS_HATCHED = 2;
 constexpr UINT BS_PATTERN = 3;
 constexpr UINT BS_DIBPATTERNPT = 6;
 constexpr UINT DIB_RGB_COLORS = 0;
+constexpr UINT DIB_PAL_COLORS = 1;
 constexpr DWORD BI_RGB = 0;
+constexpr DWORD BI_RLE8 = 1;
+constexpr DWORD BI_RLE4 = 2;
+constexpr DWORD BI_BITFIELDS = 3;
+constexpr DWORD MAKEROP4(DWORD fore, DWORD back) { return ((back << 8) & 0xFF000000) | fore; }
+
+// Stretching modes (SetStretchBltMode).
+constexpr int BLACKONWHITE = 1;
+constexpr int WHITEONBLACK = 2;
+constexpr int COLORONCOLOR = 3;
+constexpr int HALFTONE = 4;
+
+// LoadImageW.
+constexpr UINT IMAGE_BITMAP = 0;
+constexpr UINT LR_DEFAULTCOLOR = 0x00000000;
+constexpr UINT LR_CREATEDIBSECTION = 0x00002000;
+constexpr UINT LR_LOADFROMFILE = 0x00000010;
+
+struct BITMAP {
+  LONG bmType;
+  LONG bmWidth;
+  LONG bmHeight;
+  LONG bmWidthBytes;
+  WORD bmPlanes;
+  WORD bmBitsPixel;
+  LPVOID bmBits;
+};
+static_assert(sizeof(BITMAP) == 32);
 
 // Stock objects.
 constexpr int WHITE_BRUSH = 0;
@@ -190,7 +218,9 @@ constexpr int DC_PEN = 19;
 constexpr DWORD OBJ_PEN = 1;
 constexpr DWORD OBJ_BRUSH = 2;
 constexpr DWORD OBJ_DC = 3;
+constexpr DWORD OBJ_BITMAP = 7;
 constexpr DWORD OBJ_REGION = 8;
+constexpr DWORD OBJ_MEMDC = 10;
 constexpr DWORD OBJ_EXTPEN = 11;
 
 // Binary raster operations (SetROP2).
@@ -211,7 +241,17 @@ constexpr int R2_MERGEPENNOT = 14;
 constexpr int R2_MERGEPEN = 15;
 constexpr int R2_WHITE = 16;
 
-// Ternary raster operations (PatBlt).
+// Ternary raster operations (PatBlt, BitBlt and the other blits); MaskBlt takes MAKEROP4.
+constexpr DWORD SRCCOPY = 0x00CC0020;
+constexpr DWORD SRCPAINT = 0x00EE0086;
+constexpr DWORD SRCAND = 0x008800C6;
+constexpr DWORD SRCINVERT = 0x00660046;
+constexpr DWORD SRCERASE = 0x00440328;
+constexpr DWORD NOTSRCCOPY = 0x00330008;
+constexpr DWORD NOTSRCERASE = 0x001100A6;
+constexpr DWORD MERGECOPY = 0x00C000CA;
+constexpr DWORD MERGEPAINT = 0x00BB0226;
+constexpr DWORD PATPAINT = 0x00FB0A09;
 constexpr DWORD PATCOPY = 0x00F00021;
 constexpr DWORD PATINVERT = 0x005A0049;
 constexpr DWORD DSTINVERT = 0x00550009;
@@ -364,4 +404,37 @@ PLATFORM_API int WINAPI OffsetClipRgn(HDC hdc, int x, int y);
 // 1 and a copy of the clip region in `region`; 0 when there is none; -1 on error.
 PLATFORM_API int WINAPI GetClipRgn(HDC hdc, HRGN region);
 PLATFORM_API int WINAPI GetClipBox(HDC hdc, RECT* box);
+
+// Bitmaps and memory device contexts. A memory DC draws into its selected bitmap; DIB sections
+// hand out their bits. Bottom-up DIBs (positive height) keep their last row first in memory.
+PLATFORM_API HDC WINAPI CreateCompatibleDC(HDC hdc);
+PLATFORM_API HBITMAP WINAPI CreateCompatibleBitmap(HDC hdc, int width, int height);
+// Rows top first, each padded to 2 bytes; one plane only.
+PLATFORM_API HBITMAP WINAPI CreateBitmap(int width, int height, UINT planes, UINT bitCount, const void* bits);
+PLATFORM_API HBITMAP WINAPI CreateDIBSection(HDC hdc, const BITMAPINFO* info, UINT usage, void** bits,
+                                             HANDLE section, DWORD offset);
+PLATFORM_API int WINAPI GetObjectW(HGDIOBJ object, int size, void* out);
+PLATFORM_API int WINAPI SetDIBits(HDC hdc, HBITMAP bitmap, UINT start, UINT lines, const void* bits,
+                                  const BITMAPINFO* info, UINT usage);
+// With null bits, fills the header (size, bit count, image size) and returns nonzero.
+PLATFORM_API int WINAPI GetDIBits(HDC hdc, HBITMAP bitmap, UINT start, UINT lines, void* bits, BITMAPINFO* info,
+                                  UINT usage);
+PLATFORM_API int WINAPI SetStretchBltMode(HDC hdc, int mode);
+PLATFORM_API int WINAPI GetStretchBltMode(HDC hdc);
+PLATFORM_API BOOL WINAPI BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int xSrc, int ySrc,
+                                DWORD rop);
+PLATFORM_API BOOL WINAPI StretchBlt(HDC dest, int x, int y, int width, int height, HDC src, int xSrc, int ySrc,
+                                    int srcWidth, int srcHeight, DWORD rop);
+PLATFORM_API int WINAPI StretchDIBits(HDC hdc, int x, int y, int width, int height, int xSrc, int ySrc,
+                                      int srcWidth, int srcHeight, const void* bits, const BITMAPINFO* info,
+                                      UINT usage, DWORD rop);
+PLATFORM_API int WINAPI SetDIBitsToDevice(HDC hdc, int x, int y, DWORD width, DWORD height, int xSrc, int ySrc,
+                                          UINT startScan, UINT lines, const void* bits, const BITMAPINFO* info,
+                                          UINT usage);
+PLATFORM_API BOOL WINAPI MaskBlt(HDC dest, int x, int y, int width, int height, HDC src, int xSrc, int ySrc,
+                                 HBITMAP mask, int xMask, int yMask, DWORD rop4);
+PLATFORM_API BOOL WINAPI TransparentBlt(HDC dest, int x, int y, int width, int height, HDC src, int xSrc, int ySrc,
+                                        int srcWidth, int srcHeight, UINT transparent);
+PLATFORM_API BOOL WINAPI GradientFill(HDC hdc, TRIVERTEX* vertices, ULONG count, PVOID mesh, ULONG meshCount,
+                                      ULONG mode);
 }

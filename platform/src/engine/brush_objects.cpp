@@ -139,6 +139,14 @@ void EngineBrush::BindDriver(SURFOBJ* target, PFN_DrvRealizeBrush realize) {
 bool EngineBrush::IsSolid() const { return impl_->head.obj.iSolidColor != 0xFFFFFFFF; }
 int EngineBrush::RealizeCalls() const { return impl_->realizeCalls; }
 
+bool BrushPattern(BRUSHOBJ* pbo, SURFOBJ** pattern, XLATEOBJ** xlo) {
+  auto* b = decltype(EngineBrush::Impl::head)::From(pbo);
+  if (b == nullptr) return false;
+  *pattern = &b->surface;
+  *xlo = b->xlate ? b->xlate->get() : nullptr;
+  return true;
+}
+
 }  // namespace platform::engine
 
 using BrushHeader = decltype(platform::engine::EngineBrush::Impl::head);

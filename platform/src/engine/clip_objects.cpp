@@ -107,6 +107,24 @@ EngineXlate EngineXlate::FromBgr() {
   return EngineXlate(std::move(impl));
 }
 
+EngineXlate EngineXlate::FromMasks(ULONG red, ULONG green, ULONG blue) {
+  auto impl = std::make_unique<Impl>();
+  impl->masks[0] = red;
+  impl->masks[1] = green;
+  impl->masks[2] = blue;
+  impl->table.assign(impl->masks, impl->masks + 3);  // what XLATEOBJ_cGetPalette hands out
+  impl->head.obj.iSrcType = PAL_BITFIELDS;
+  impl->head.obj.iDstType = PAL_RGB;
+  return EngineXlate(std::move(impl));
+}
+
+Region ClipRegion(CLIPOBJ* pco, const RECTL& bounds) {
+  Region area(bounds);
+  auto* c = ClipHeader::From(pco);
+  if (c != nullptr && pco->iDComplexity != DC_TRIVIAL) area.Intersect(c->visible);
+  return area;
+}
+
 EngineXlate::~EngineXlate() = default;
 EngineXlate::EngineXlate(EngineXlate&&) noexcept = default;
 EngineXlate& EngineXlate::operator=(EngineXlate&&) noexcept = default;
@@ -207,6 +225,10 @@ extern "C" ULONG XLATEOBJ_iXlate(XLATEOBJ* pxlo, ULONG iColor) {
   if (x == nullptr) return iColor;
   if (pxlo->flXlate & XO_TABLE) return x->table.empty() ? 0 : x->table[iColor % x->table.size()];
   if (x->swapRedBlue) return ((iColor & 0xFF) << 16) | (iColor & 0xFF00) | ((iColor >> 16) & 0xFF);
+  if (x->masks[0] | x->masks[1] | x->masks[2]) {
+    using platform::engine::ChannelOf;
+    return ChannelOf(iColor, x->masks[0]) | (ChannelOf(iColor, x->masks[1]) << 8) | (ChannelOf(iColor, x->masks[2]) << 16);
+  }
   return iColor;
 }
 

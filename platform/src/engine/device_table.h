@@ -16,6 +16,7 @@ struct Device {
   HANDLE printer = nullptr;       // the spooler handle handed to DrvEnablePDEV
   std::u16string printerName;
   std::u16string dataFileName;    // EngGetPrinterDataFileName
+  PFN_DrvCopyBits copyBits = nullptr;  // how the engine's own rendering reaches the device
 };
 
 struct Surface {
@@ -32,6 +33,9 @@ struct Surface {
   PVOID scan0 = nullptr;
   LONG delta = 0;
   std::shared_ptr<std::vector<BYTE>> ownedBits;  // null when the caller keeps the memory
+  // What the pixel values mean (empty: the engine's default for the format).
+  std::vector<COLORREF> palette;
+  ULONG masks[3] = {0, 0, 0};
 };
 
 // Bytes in one row of a bitmap of `width` pixels in BMF_* `format`, padded to 4 bytes; 0 for an

@@ -75,7 +75,18 @@ struct EngineXlate::Impl {
   Header<XLATEOBJ, EngineXlate::Impl, 0x54414C58> head;
   std::vector<ULONG> table;
   bool swapRedBlue = false;
+  ULONG masks[3] = {0, 0, 0};  // red, green, blue of PAL_BITFIELDS sources
 };
+
+// One channel of a packed pixel scaled to 0..255, and an 8-bit channel packed under a mask.
+ULONG ChannelOf(ULONG pixel, ULONG mask);
+ULONG PackChannel(ULONG value8, ULONG mask);
+
+// The pattern surface and translation of an engine brush; false for a foreign BRUSHOBJ.
+bool BrushPattern(BRUSHOBJ* pbo, SURFOBJ** pattern, XLATEOBJ** xlo);
+
+// The pixels a CLIPOBJ lets through within `bounds` (null or a foreign object: all of them).
+Region ClipRegion(CLIPOBJ* pco, const RECTL& bounds);
 
 struct EngineXform::Impl {
   Header<XFORMOBJ, EngineXform::Impl, 0x4D524F58> head;

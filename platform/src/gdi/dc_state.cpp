@@ -2,6 +2,8 @@
 // direction, SaveDC/RestoreDC, mapping modes and the world transform.
 #include "dc_state.h"
 
+#include "gdi_bitmaps.h"
+
 #include <cmath>
 
 #include "win/error.h"
@@ -41,6 +43,7 @@ DcState* StateOf(HDC hdc, std::optional<DrawingTarget>& holder) {
 extern "C" {
 
 HGDIOBJ SelectObject(HDC hdc, HGDIOBJ object) {
+  if (HGDIOBJ previous; SelectIntoMemoryDc(hdc, object, &previous)) return previous;
   std::optional<DrawingTarget> t;
   DcState* s = StateOf(hdc, t);
   if (s == nullptr) return nullptr;

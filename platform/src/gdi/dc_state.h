@@ -28,6 +28,7 @@ struct DcState {
   std::shared_ptr<BrushObject> brush;
   int rop2 = R2_COPYPEN;
   int polyFillMode = ALTERNATE;
+  int stretchMode = BLACKONWHITE;
   int arcDirection = AD_COUNTERCLOCKWISE;
   POINT current{0, 0};  // logical
   POINT brushOrg{0, 0};

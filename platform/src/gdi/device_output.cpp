@@ -32,6 +32,8 @@ XFORML XformOf(const Matrix& m) {
 
 ULONG ColourOf(COLORREF c) { return c & 0x00FFFFFF; }
 
+}  // namespace
+
 // The engine brush of this device for a GDI brush, bound to the driver's DrvRealizeBrush.
 engine::EngineBrush* EngineBrushFor(const DrawingTarget& t, BrushObject& brush) {
   std::lock_guard g(brush.lock);
@@ -65,10 +67,12 @@ engine::EngineBrush* EngineBrushFor(const DrawingTarget& t, BrushObject& brush) 
     } else {
       slot = std::make_unique<engine::EngineBrush>(engine::EngineBrush::Solid(ColourOf(brush.color)));
     }
-    slot->BindDriver(t.surface, t.driver->Hook<PFN_DrvRealizeBrush>(INDEX_DrvRealizeBrush));
+    slot->BindDriver(t.surface, t.driver != nullptr ? t.driver->Hook<PFN_DrvRealizeBrush>(INDEX_DrvRealizeBrush) : nullptr);
   }
   return slot.get();
 }
+
+namespace {
 
 // How far a stroke reaches beyond its path, in device pixels.
 LONG StrokeMargin(const DrawingTarget& t, const PenObject& pen) {

@@ -13,6 +13,9 @@ ROP4 Rop4OfMix(MIX mix);
 // The binary raster operation of a ROP3 that ignores the source (0 when it does not).
 int Rop2OfRop3(BYTE rop3);
 
+// The engine brush of the target's PDEV for a GDI brush (null: its pattern is unusable).
+engine::EngineBrush* EngineBrushFor(const DrawingTarget& t, BrushObject& brush);
+
 // The pen as the stroke hooks see it.
 engine::LineAttrs LineAttrsOf(const PenObject& pen);
 

@@ -110,6 +110,9 @@ size_t ColourCount(const BITMAPINFOHEADER& h) {
 
 }  // namespace
 
+HGDIOBJ AddObject(DWORD type, std::shared_ptr<void> object) { return Add(type, std::move(object)); }
+std::shared_ptr<void> FindObject(HGDIOBJ handle, DWORD type) { return Find(handle, type); }
+
 std::shared_ptr<PenObject> FindPen(HGDIOBJ handle) {
   return std::static_pointer_cast<PenObject>(Find(handle, OBJ_PEN, OBJ_EXTPEN));
 }

@@ -42,6 +42,10 @@ struct RegionObject {
   engine::Region region;  // device coordinates
 };
 
+// Any object kind the table keeps (bitmaps live in gdi_bitmaps.cpp).
+HGDIOBJ AddObject(DWORD type, std::shared_ptr<void> object);
+std::shared_ptr<void> FindObject(HGDIOBJ handle, DWORD type);
+
 std::shared_ptr<PenObject> FindPen(HGDIOBJ handle);
 std::shared_ptr<BrushObject> FindBrush(HGDIOBJ handle);
 std::shared_ptr<RegionObject> FindRegion(HGDIOBJ handle);

@@ -13,6 +13,7 @@
 #include "dc_state.h"
 #include "document_events.h"
 #include "driver_library.h"
+#include "gdi_bitmaps.h"
 #include "engine/device_table.h"
 #include "gdi_trace.h"
 #include "platform/spooler_admin.h"
@@ -252,6 +253,7 @@ HDC CreatePrinterDc(LPCWSTR device, const DEVMODEW* devmode) {
   engine::Device device_{};
   device_.printer = dc->printer;
   device_.printerName = name;
+  device_.copyBits = dc->driver->Hook<PFN_DrvCopyBits>(INDEX_DrvCopyBits);
   if (auto dataFile = spooler::PrinterDataFilePath(name)) device_.dataFileName = Utf8ToUtf16(*dataFile);
   dc->hdev = engine::CreateDevice(device_);
 
@@ -496,6 +498,7 @@ int GetDeviceCaps(HDC hdc, int index) {
 }
 
 BOOL DeleteDC(HDC hdc) {
+  if (DeleteMemoryDc(hdc)) return TRUE;
   auto dc = Find(hdc);
   if (dc == nullptr) return FALSE;
   if (dc->inDoc) AbortJob(*dc, hdc);
