@@ -61,12 +61,12 @@ TEST(InterfaceLibrary, EntryPointsNotBuiltRefuseCleanly) {
   using Event = INT (*)(HANDLE, HDC, INT, ULONG, PVOID, ULONG, PVOID);
   using Unload = HRESULT (*)();
   using Main = BOOL (*)(HINSTANCE, DWORD, LPVOID);
-  SetLastError(0xDEAD);
-  EXPECT_EQ(reinterpret_cast<Caps>(dlsym(lib, "DrvDeviceCapabilities"))(nullptr, nullptr, 1, nullptr, nullptr), GDI_ERROR);
-  EXPECT_EQ(GetLastError(), ERROR_NOT_SUPPORTED);
+  // Built entry points answer through the shared library too.
+  EXPECT_EQ(reinterpret_cast<Caps>(dlsym(lib, "DrvDeviceCapabilities"))(nullptr, nullptr, 999, nullptr, nullptr), GDI_ERROR);
+  EXPECT_EQ(reinterpret_cast<Caps>(dlsym(lib, "DrvDeviceCapabilities"))(nullptr, nullptr, 18, nullptr, nullptr), 999u);
   SetLastError(0xDEAD);
   EXPECT_FALSE(reinterpret_cast<Convert>(dlsym(lib, "DrvConvertDevMode"))(nullptr, nullptr, nullptr, nullptr, 0));
-  EXPECT_EQ(GetLastError(), ERROR_NOT_SUPPORTED);
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
   EXPECT_EQ(reinterpret_cast<Sheets>(dlsym(lib, "DrvDocumentPropertySheets"))(nullptr, 0), -1);
   EXPECT_EQ(reinterpret_cast<Sheets>(dlsym(lib, "DrvDevicePropertySheets"))(nullptr, 0), -1);
   EXPECT_EQ(reinterpret_cast<Event>(dlsym(lib, "DrvDocumentEvent"))(nullptr, nullptr, 0, 0, nullptr, 0, nullptr),

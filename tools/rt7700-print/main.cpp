@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "capabilities.h"
 #include "destination.h"
 #include "devmode/stored_devmode.h"
 #include "job_file.h"
@@ -72,6 +73,7 @@ void Usage(FILE* out) {
   std::fprintf(out,
                "usage: rt7700-print [JOB.json | --pages N] [-o NAME=VALUE]... [-n COPIES] [-t TITLE]\n"
                "                    (--output FILE | -d URI [--timeout SECONDS])\n"
+               "       rt7700-print --capabilities\n"
                "\n"
                "Prints a job on a Taliro R7700 printer through the driver.\n"
                "\n"
@@ -93,6 +95,9 @@ void Usage(FILE* out) {
                "  --timeout SECONDS for a network printer: give up when it does not connect, take\n"
                "                    data or finish for this long (%d to %d; default %d); the same as\n"
                "                    socket://HOST:PORT?timeout=SECONDS\n"
+               "  --capabilities    list what the driver reports for the printer, one item a line:\n"
+               "                    papers (custom ones too) with ids, sizes and names, paper\n"
+               "                    sources, resolutions, copies, two-sided, collation, landscape\n"
                "  -h, --help        this text\n"
                "\n"
                "Settings:\n%s"
@@ -149,6 +154,7 @@ struct Request {
     std::string name, value, field;
   };
   std::vector<Option> options;
+  bool capabilities = false;
 };
 
 std::optional<int> ParseArguments(int argc, char** argv, Request& r) {
@@ -211,6 +217,8 @@ std::optional<int> ParseArguments(int argc, char** argv, Request& r) {
         return CommandLineError(r.timeoutField, expected);
       r.timeout = std::stoi(*v);
       if (*r.timeout < kMinTimeout || *r.timeout > kMaxTimeout) return CommandLineError(r.timeoutField, expected);
+    } else if (a == "--capabilities") {
+      r.capabilities = true;
     } else if (a == "--pages") {
       if (!(v = take(i))) return CommandLineError("--pages", "expected a page count after --pages");
       const std::string& n = *v;
@@ -224,6 +232,11 @@ std::optional<int> ParseArguments(int argc, char** argv, Request& r) {
       if (!r.jobFile.empty()) return CommandLineError(a, "expected one job file, got a second");
       r.jobFile = a;
     }
+  }
+  if (r.capabilities) {
+    if (!r.jobFile.empty() || r.pages || r.output || r.device || !r.options.empty())
+      return CommandLineError("--capabilities", "expected no job, settings or output with --capabilities");
+    return std::nullopt;
   }
   if (r.jobFile.empty() && !r.pages) return CommandLineError("(job)", "expected a job file or --pages N");
   if (!r.jobFile.empty() && r.pages) return CommandLineError("--pages", "expected a job file or --pages, not both");
@@ -325,7 +338,9 @@ int main(int argc, char** argv) {
   std::string port;
   std::optional<fs::path> target;  // a regular file replaced on success
   std::optional<mode_t> targetMode;
-  if (request.device) {
+  if (request.capabilities) {
+    // Nothing is printed.
+  } else if (request.device) {
     auto device = DevicePort(request, destination);
     if (auto* e = std::get_if<InputError>(&device)) return BadInput(*e);
     port = std::get<std::string>(device);
@@ -382,6 +397,13 @@ int main(int argc, char** argv) {
     return kExitFailed;
   }
   if (!fs::exists(interfacePath, ec)) interfacePath.clear();
+  if (request.capabilities) {
+    if (!ListCapabilities(interfacePath, kPrinterName, stdout)) {
+      Say("the interface library is missing or reports no capabilities");
+      return kExitFailed;
+    }
+    return 0;
+  }
 
   Temporary spool;  // where the stream is written before it is shown or renamed
   if (destination.kind == Destination::Kind::StandardOutput) {
@@ -415,6 +437,12 @@ int main(int argc, char** argv) {
     return kExitFailed;
   }
   if (g_signal != 0) return Cancelled(g_signal);
+
+  // As the spooler does before a queued job prints.
+  if (auto refused = RefusedDevmode(interfacePath, kPrinterName, &stored.pub)) {
+    Say("the printer refuses the job's settings" + (refused->empty() ? std::string() : ": " + *refused));
+    return kExitBadInput;
+  }
 
   HDC hdc = CreateDCW(nullptr, kPrinterName.c_str(), nullptr, &stored.pub);
   if (hdc == nullptr) {

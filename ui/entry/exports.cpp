@@ -1,6 +1,8 @@
 // The interface library's exports. Entry points whose handling is not built yet refuse
 // cleanly: the platform's failure result, ERROR_NOT_SUPPORTED, and a trace line saying so.
 #include "devmode/trace.h"
+#include "entry/device_capabilities.h"
+#include "entry/devmode_conversion.h"
 #include "entry/language.h"
 #include "win/error.h"
 #include "win/printer_ui.h"
@@ -16,26 +18,48 @@ void NotBuilt(const char* entry) {
   devmode::DebugTrace("%s: not available in this build\n", entry);
 }
 
+// No exception crosses an export: what escapes is an allocation that failed.
+template <typename T>
+T OutOfMemory(const char* entry, T result) {
+  SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  devmode::DebugTrace("%s: out of memory\n", entry);
+  return result;
+}
+
 }  // namespace
 
-UI_EXPORT DWORD WINAPI DrvDeviceCapabilities(HANDLE, PWSTR, WORD, void*, PDEVMODEW) {
-  NotBuilt("DrvDeviceCapabilities");
-  return GDI_ERROR;
+UI_EXPORT DWORD WINAPI DrvDeviceCapabilities(HANDLE printer, PWSTR deviceName, WORD index, void* output,
+                                             PDEVMODEW devmode) {
+  try {
+    return ui::DeviceCapabilities(printer, deviceName, index, output, devmode);
+  } catch (...) {
+    return OutOfMemory("DrvDeviceCapabilities", GDI_ERROR);
+  }
 }
 
-UI_EXPORT BOOL WINAPI DrvConvertDevMode(LPWSTR, PDEVMODEW, PDEVMODEW, PLONG, DWORD) {
-  NotBuilt("DrvConvertDevMode");
-  return FALSE;
+UI_EXPORT BOOL WINAPI DrvConvertDevMode(LPWSTR printerName, PDEVMODEW in, PDEVMODEW out, PLONG needed, DWORD mode) {
+  try {
+    return ui::ConvertDevMode(printerName, in, out, needed, mode);
+  } catch (...) {
+    return OutOfMemory("DrvConvertDevMode", FALSE);
+  }
 }
 
-UI_EXPORT BOOL WINAPI DrvUpgradePrinter(DWORD, LPBYTE) {
-  NotBuilt("DrvUpgradePrinter");
-  return FALSE;
+UI_EXPORT BOOL WINAPI DrvUpgradePrinter(DWORD level, LPBYTE info) {
+  try {
+    return ui::UpgradePrinter(level, info);
+  } catch (...) {
+    return OutOfMemory("DrvUpgradePrinter", FALSE);
+  }
 }
 
-UI_EXPORT BOOL WINAPI DevQueryPrintEx(PDEVQUERYPRINT_INFO) {
-  NotBuilt("DevQueryPrintEx");
-  return FALSE;
+UI_EXPORT BOOL WINAPI DevQueryPrintEx(PDEVQUERYPRINT_INFO info) {
+  try {
+    return ui::QueryPrint(info);
+  } catch (...) {
+    // The check could not be made; the job is not held back for that.
+    return OutOfMemory("DevQueryPrintEx", TRUE);
+  }
 }
 
 UI_EXPORT BOOL WINAPI DrvPrinterEvent(LPWSTR, INT, DWORD, LPARAM) {

@@ -178,6 +178,11 @@ HMODULE SheetLanguageModule() {
   return gSheetModule;
 }
 
+HMODULE HeldSheetLanguageModule() {
+  std::lock_guard g(gSheetModuleLock);
+  return gSheetModule;
+}
+
 void ReleaseLanguageResources() {
   std::lock_guard g(gSheetModuleLock);
   if (gSheetModule != nullptr) FreeLibrary(gSheetModule);

@@ -37,6 +37,8 @@ struct LanguageModuleLoad {
 
 // The module the property sheets share, loaded once per process; null when it cannot be loaded.
 HMODULE SheetLanguageModule();
+// That module when this process already holds it, else null; never loads it.
+HMODULE HeldSheetLanguageModule();
 // Process detach: frees the shared module.
 void ReleaseLanguageResources();
 

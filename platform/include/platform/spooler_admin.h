@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "win/base.h"
+#include "win/spooler.h"
 
 namespace platform::spooler {
 
@@ -26,6 +27,7 @@ struct PrinterConfig {
   std::u16string printProcessor;
   std::string port;
   std::vector<uint8_t> defaultDevmode;
+  DWORD attributes = PRINTER_ATTRIBUTE_LOCAL;  // PRINTER_INFO_2/4 Attributes: local, or shared, network ...
 };
 
 // Printers are kept under the platform root and survive the process. Adding a printer of an

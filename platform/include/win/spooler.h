@@ -54,6 +54,20 @@ struct PRINTER_INFO_2W {
   DWORD AveragePPM;
 };
 
+struct PRINTER_INFO_4W {
+  LPWSTR pPrinterName;
+  LPWSTR pServerName;
+  DWORD Attributes;
+};
+
+constexpr DWORD PRINTER_ATTRIBUTE_QUEUED = 0x00000001;
+constexpr DWORD PRINTER_ATTRIBUTE_DIRECT = 0x00000002;
+constexpr DWORD PRINTER_ATTRIBUTE_DEFAULT = 0x00000004;
+constexpr DWORD PRINTER_ATTRIBUTE_SHARED = 0x00000008;
+constexpr DWORD PRINTER_ATTRIBUTE_NETWORK = 0x00000010;
+constexpr DWORD PRINTER_ATTRIBUTE_HIDDEN = 0x00000020;
+constexpr DWORD PRINTER_ATTRIBUTE_LOCAL = 0x00000040;
+
 struct DOC_INFO_1W {
   LPWSTR pDocName;
   LPWSTR pOutputFile;
@@ -90,7 +104,7 @@ PLATFORM_API BOOL WINAPI ClosePrinter(HANDLE printer);
 // Level 2 only. With too small a buffer: FALSE, ERROR_INSUFFICIENT_BUFFER and *needed set.
 PLATFORM_API BOOL WINAPI GetPrinterDriverW(HANDLE printer, LPCWSTR environment, DWORD level, LPBYTE driverInfo,
                                            DWORD cbBuf, LPDWORD needed);
-// Level 2 only.
+// Levels 2 and 4.
 PLATFORM_API BOOL WINAPI GetPrinterW(HANDLE printer, DWORD level, LPBYTE info, DWORD cbBuf, LPDWORD needed);
 // Level 2: only pPrintProcessor and pDevMode are applied.
 PLATFORM_API BOOL WINAPI SetPrinterW(HANDLE printer, DWORD level, LPBYTE info, DWORD command);

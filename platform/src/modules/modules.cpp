@@ -18,6 +18,7 @@
 #include "platform/test_hooks.h"
 #include "platform/utf16.h"
 #include "system/environment.h"
+#include "system/hook_state.h"
 #include "win/debug.h"
 #include "win/error.h"
 #include "win/modules.h"
@@ -254,7 +255,9 @@ extern "C" DWORD GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size)
   {
     std::lock_guard g(S().lock);
     if (module == nullptr) {
-      path = ProgramPath();
+      // The program as the drivers see it, which tests set.
+      auto named = platform::hooks::ExecutableNameOverride();
+      path = named ? *named : ProgramPath();
     } else {
       Module* m = Find(module);
       if (m == nullptr) {

@@ -79,6 +79,7 @@ json ToJson(const StoredPrinter& p) {
           {"configPath", p.config.configPath},
           {"printProcessor", Utf16ToUtf8(p.config.printProcessor)},
           {"port", p.config.port},
+          {"attributes", p.config.attributes},
           {"defaultDevmode", Hex(p.config.defaultDevmode)},
           {"printerData", values}};
 }
@@ -92,6 +93,7 @@ std::optional<StoredPrinter> FromJson(const json& j) {
     p.config.configPath = j.value("configPath", std::string());
     p.config.printProcessor = Utf8ToUtf16(j.value("printProcessor", std::string()));
     p.config.port = j.at("port").get<std::string>();
+    p.config.attributes = j.value("attributes", PRINTER_ATTRIBUTE_LOCAL);
     auto devmode = Unhex(j.value("defaultDevmode", std::string()));
     if (!devmode) return std::nullopt;
     p.config.defaultDevmode = *devmode;

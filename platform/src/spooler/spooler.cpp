@@ -235,7 +235,26 @@ extern "C" BOOL GetPrinterDriverW(HANDLE printer, LPCWSTR, DWORD level, LPBYTE d
   return TRUE;
 }
 
+namespace {
+
+// Level 4: the name, no server (every printer here is local to the machine) and the attributes.
+BOOL GetPrinterInfo4(HANDLE printer, LPBYTE buf, DWORD cbBuf, LPDWORD needed) {
+  auto stored = PrinterForLevel2Query(printer, 2, ERROR_INVALID_PRINTER_NAME);
+  if (!stored) return FALSE;
+  size_t total = sizeof(PRINTER_INFO_4W) + StringBytes(stored->config.name);
+  if (!CheckBuffer(static_cast<DWORD>(total), cbBuf, buf, needed)) return FALSE;
+  std::memset(buf, 0, total);
+  auto* info = reinterpret_cast<PRINTER_INFO_4W*>(buf);
+  BYTE* tail = buf + total;
+  info->pPrinterName = PackString(tail, stored->config.name);
+  info->Attributes = stored->config.attributes;
+  return TRUE;
+}
+
+}  // namespace
+
 extern "C" BOOL GetPrinterW(HANDLE printer, DWORD level, LPBYTE buf, DWORD cbBuf, LPDWORD needed) {
+  if (level == 4) return GetPrinterInfo4(printer, buf, cbBuf, needed);
   auto stored = PrinterForLevel2Query(printer, level, ERROR_INVALID_PRINTER_NAME);
   if (!stored) return FALSE;
   const std::u16string* name = &stored->config.name;
@@ -258,6 +277,7 @@ extern "C" BOOL GetPrinterW(HANDLE printer, DWORD level, LPBYTE buf, DWORD cbBuf
     std::memcpy(devmode, c.defaultDevmode.data(), c.defaultDevmode.size());
     info->pDevMode = reinterpret_cast<LPDEVMODEW>(devmode);
   }
+  info->Attributes = c.attributes;
   std::lock_guard g(g_lock);
   info->cJobs = static_cast<DWORD>(std::count_if(g_jobs.begin(), g_jobs.end(), [&](const auto& j) {
     return j.second->printer == *name && j.second->delivery != nullptr;
