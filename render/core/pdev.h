@@ -7,6 +7,7 @@
 
 #include "devmode/paper_tables.h"
 #include "devmode/render_settings.h"
+#include "text/text_fonts.h"
 #include "win/winddi.h"
 
 namespace render {
@@ -169,6 +170,7 @@ struct Pdev {
   DownloadEntry* downloads[2];    // per-sheet download lists
   RasterBuffer raster[3];
   GraphicsCaches caches;
+  FontState fonts;  // text/text_fonts.h
   OutputChannel channel;
   HANDLE printer;
   HDEV hdev;
