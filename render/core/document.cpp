@@ -170,6 +170,7 @@ void GraphicsStateReset(Pdev& pdev) {
   ResetGraphicsCaches(pdev);
   ResetLineState(pdev);
   ResetBrushState(pdev);
+  ResetFontState(pdev);
 }
 
 BOOL DrvStartDoc(SURFOBJ* pso, LPWSTR pwszDocName, DWORD dwJobId) {

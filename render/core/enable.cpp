@@ -106,6 +106,7 @@ void ReleasePdev(Pdev* pdev) {
     DeleteSpoolCopy(*pdev);
   }
   ReleaseDownloads(*pdev, false);
+  FreeSoftFonts(*pdev);
   ResetLineState(*pdev);
   for (RasterBuffer& b : pdev->raster) {
     if (b.data != nullptr) devmode::TrackedFree(b.data);
@@ -233,6 +234,7 @@ BOOL DrvResetPDEV(DHPDEV dhpdevOld, DHPDEV dhpdevNew) {
     now->downloads[i] = old->downloads[i];
     old->downloads[i] = nullptr;
   }
+  HandOverSoftFonts(*old, *now);
 
   if (now->settings.priv.PagesPerSheet <= 1) ResetPageTransform(*now);
   now->leadingSignature = now->trailingSignature = kPdevSignature;

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "win/winddi.h"
 
@@ -21,6 +22,9 @@ struct ResidentFont {
   const char* symbolSet;
   uint8_t proportional;
 };
+
+// "12.50": a value with two fractional digits in the C locale.
+std::string HundredthsText(double value);
 
 // Null outside 0 to 93.
 const ResidentFont* ResidentFontEntry(int number);
@@ -111,9 +115,11 @@ bool LookUpSubstitution(FONTOBJ* pfo, int* fontNumber);
 bool LookUpSubstitutionFace(const char16_t* faceName, int* fontNumber);
 // The search over a file image already read; a short image is searched as far as it goes.
 bool FindSubstitution(const uint8_t* data, size_t size, const char16_t* faceName, int* fontNumber);
-// The file shared by the interface library (writer) and the rendering library (reader).
+// The file the interface library writes and the rendering library reads, under the
+// application-data folder.
 constexpr const char16_t* kSubstitutionVendorFolder = u"Taliro";
-constexpr const char16_t* kSubstitutionFolder = u"rt7700PCL5e";
+// One folder for writer and reader, so that what the user chooses reaches the printer.
+constexpr const char16_t* kSubstitutionFolder = u"rt7x5e";
 constexpr const char16_t* kSubstitutionFileName = u"rt7700PCL5efont.dat";
 
 // --- font query hooks: the library has no device fonts ---
