@@ -108,6 +108,7 @@ void ReleasePdev(Pdev* pdev) {
   ReleaseDownloads(*pdev, false);
   FreeSoftFonts(*pdev);
   ResetLineState(*pdev);
+  FreeTextBuffers(*pdev);
   for (RasterBuffer& b : pdev->raster) {
     if (b.data != nullptr) devmode::TrackedFree(b.data);
     b = {};

@@ -5,6 +5,8 @@
 #include "graphics/graphics.h"
 #include "hooks.h"
 #include "pdev.h"
+#include "text/text_fonts.h"
+#include "text/text_output.h"
 #include "win/error.h"
 
 namespace render {
@@ -33,19 +35,6 @@ BOOL DrvTransparentBlt(SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, RECTL*, RECTL*, 
   Refuse("DrvTransparentBlt");
   return FALSE;
 }
-BOOL DrvQueryAdvanceWidths(DHPDEV, FONTOBJ*, ULONG, HGLYPH*, PVOID, ULONG) {
-  Refuse("DrvQueryAdvanceWidths");
-  return FALSE;
-}
-LONG DrvQueryFontData(DHPDEV, FONTOBJ*, ULONG, HGLYPH, GLYPHDATA*, PVOID, ULONG) {
-  Refuse("DrvQueryFontData");
-  return -1;  // FD_ERROR
-}
-BOOL DrvTextOut(SURFOBJ*, STROBJ*, FONTOBJ*, CLIPOBJ*, RECTL*, RECTL*, BRUSHOBJ*, BRUSHOBJ*, POINTL*, MIX) {
-  Refuse("DrvTextOut");
-  return FALSE;
-}
-
 template <typename F>
 PFN Fn(F f) {
   return reinterpret_cast<PFN>(f);
@@ -74,7 +63,7 @@ DRVFN g_hooks[kHookCount] = {
     {INDEX_DrvStrokePath, Fn(&DrvStrokePath)},
     {INDEX_DrvFillPath, Fn(&DrvFillPath)},
     {INDEX_DrvStrokeAndFillPath, Fn(&DrvStrokeAndFillPath)},
-    {INDEX_DrvQueryFont, Fn(&DrvDrawEscape)},  // the same "nothing to report" function
+    {INDEX_DrvQueryFont, Fn(&DrvQueryFont)},
     {INDEX_DrvQueryFontData, Fn(&DrvQueryFontData)},
     {INDEX_DrvTextOut, Fn(&DrvTextOut)},
 };
