@@ -31,6 +31,8 @@ struct FontRealization {
   bool vertical = false;
   LONG dpiX = 600;
   LONG dpiY = 600;
+  // The Windows character set asked for (IFIMETRICS.jWinCharSet, STROBJ_dwGetCodePage).
+  BYTE charSet = 0;
 };
 
 // A realized font. The notional-to-device transform (FONTOBJ_pxoGetXform) maps font units, y
