@@ -205,3 +205,46 @@ TEST_F(SoftFonts, GlyphIndexRunsAndVerticalFacesGoAsBitmaps) {
 
 }  // namespace
 }  // namespace rendertest
+
+namespace rendertest {
+namespace {
+
+// The reader must see what a printer would reject, or the download tests prove nothing.
+TEST(SoftFontReader, FindsBadChecksumsSizesAndForeignGlyphData) {
+  std::string header(90, '\0');
+  header[1] = 72;
+  header[2] = 16;
+  header[3] = 3;
+  header[10] = header[18] = 1;
+  header[38] = header[39] = '\xFF';
+  const std::string segments = std::string("BR\0\0\0\4\2\x58\2\x58", 10) + std::string("\xFF\xFF\0\0\0\0", 6);
+  header.replace(72, 16, segments);
+  unsigned sum = 0;
+  for (int i = 64; i < 89; ++i) sum += static_cast<uint8_t>(header[i]);
+  header[89] = static_cast<char>((256 - sum % 256) % 256);
+  const std::string good = Pcl("\\e*c1001D\\e)s90W") + header;
+  EXPECT_TRUE(testsupport::ReadSoftFontDownloads(good).faults.empty());
+  std::string bad = good;
+  bad[bad.size() - 1] ^= 1;
+  EXPECT_EQ(testsupport::ReadSoftFontDownloads(bad).faults.size(), 1u);
+
+  // A TrueType character: 4 glyph bytes, checksum over size, index, data, reserved and itself.
+  std::string ch = std::string("\x0F\x00\x02\x0F\x00\x08\x00\x05" "abcd", 12) + std::string(1, '\0');
+  unsigned s2 = 0;
+  for (size_t i = 4; i < ch.size(); ++i) s2 += static_cast<uint8_t>(ch[i]);
+  ch += static_cast<char>((256 - s2 % 256) % 256);
+  const std::string glyph = Pcl("\\e*c32833E\\e(s14W") + ch;
+  auto fontGlyph = [](int g) -> std::optional<std::string> { return g == 5 ? std::optional<std::string>("abcd") : std::nullopt; };
+  EXPECT_TRUE(testsupport::ReadSoftFontDownloads(glyph, fontGlyph).faults.empty());
+  auto other = [](int) -> std::optional<std::string> { return std::string("abce"); };
+  EXPECT_EQ(testsupport::ReadSoftFontDownloads(glyph, other).faults.size(), 1u);
+  std::string wrongSize = glyph;
+  wrongSize[wrongSize.size() - 9] = 9;  // character data size
+  EXPECT_FALSE(testsupport::ReadSoftFontDownloads(wrongSize, fontGlyph).faults.empty());
+  // A bitmap character whose image is cut short.
+  const std::string bitmap = Pcl("\\e*c32833E\\e(s18W") + std::string("\x04\x00\x0E\x01\0\0\0\0\0\0\0\x10\0\x02\0\0\xFF\xFF", 18);
+  EXPECT_FALSE(testsupport::ReadSoftFontDownloads(bitmap).faults.empty());
+}
+
+}  // namespace
+}  // namespace rendertest
