@@ -10,6 +10,7 @@
 
 #include "graphics_fixture.h"
 #include "platform/font_objects.h"
+#include "text/text_fonts.h"
 #include "text/text_output.h"
 
 namespace rendertest {
@@ -19,7 +20,7 @@ using testsupport::Pcl;
 using testsupport::PclF;
 
 constexpr char kFace[] = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
-constexpr char16_t kFamily[] = u"DejaVu Sans";
+constexpr char16_t kFamily[] = u"DejaVu Sans Book";  // the face name the engine reports
 constexpr int kArial = 6;  // resident "Arial", symbol set 19U, typeface 16602
 constexpr MIX kCopy = 0x0D0D;
 
@@ -39,7 +40,7 @@ class TextOutTest : public GraphicsTest {
 
   // One substitution record: the face printed with a resident font.
   void MapFace(std::u16string_view face, uint16_t number) {
-    const auto folder = appData_ / "Taliro" / "rt7700PCL5e";
+    const auto folder = appData_ / std::u16string(render::kSubstitutionVendorFolder) / std::u16string(render::kSubstitutionFolder);
     std::filesystem::create_directories(folder);
     std::vector<uint8_t> file(4 + 1026, 0);
     file[0] = 1;
@@ -140,10 +141,13 @@ TEST_F(TextOutTest, ClipAlongTheBaselinePrintsCutGlyphsAsTwoByteLabelsInTheWindo
   engine::EngineClip clip(&region, SurfaceBounds(), bk);
   ASSERT_EQ(clip.get()->iDComplexity, DC_RECT);
   ASSERT_TRUE(TextOut(s, *font_, clip.get()));
+  // The window from the clip; the label font from the resident face; the brush for PCL text, then
+  // again as the labels' fill.
   const std::string expected =
-      PclF("\\e%%1BIW%ld,%ld,%ld,%ld", static_cast<long>(cut.left), static_cast<long>(cut.bottom),
+      PclF("\\e%%0BIW%ld,%ld,%ld,%ld", static_cast<long>(cut.left), static_cast<long>(cut.bottom),
            static_cast<long>(cut.right), static_cast<long>(cut.top)) +
-      Pcl("LO21;DI;SB1;SD1,629,2,1,4,10.00,5,0,6,0,7,16602;") + Pcl("\\e%1A\\e*v0T") + PclGlyph(p[0].ptl, u'A') +
+      Pcl("LO21;DI;SB1;SD1,629,2,1,4,10.00,5,0,6,0,7,16602;") + Pcl("\\e%1A\\e*v0T\\e%1BFT10,100\\e%0A") +
+      PclGlyph(p[0].ptl, u'A') +
       PclF("\\e%%1BLM1PU%ld,%ldLB", static_cast<long>(p[1].ptl.x), static_cast<long>(p[1].ptl.y)) +
       std::string{'\0', 'B', '\0', '\x03'} + Pcl("LM0");
   EXPECT_STREAM(expected, Run());
@@ -151,23 +155,24 @@ TEST_F(TextOutTest, ClipAlongTheBaselinePrintsCutGlyphsAsTwoByteLabelsInTheWindo
 
 TEST_F(TextOutTest, WhiteLabelsAreFilledWithTheLightestGrey) {
   Warm();
-  auto labelled = [&](ULONG colour) {
-    auto s = engine::EngineString::FromText(*font_, u"AB", {600, 1000});
-    const RECTL bk = s.get()->rclBkGround;
-    // Cut across the baseline: every glyph is a label.
-    engine::Region region = engine::Region({bk.left, bk.top + 20, bk.right, bk.bottom});
-    engine::EngineClip clip(&region, SurfaceBounds(), bk);
-    EXPECT_TRUE(TextOut(s, *font_, clip.get(), colour));
-    std::string out = Run();
-    render::ResetGraphicsCaches(*pdev_);
-    render::ResetBrushState(*pdev_);
-    pdev_->brush.currentKind = render::kPatternBlack;
-    return out;
-  };
-  const std::string white = labelled(0x00FFFFFF);
-  const std::string grey = labelled(0x00FEFFFF);
-  EXPECT_STREAM(grey, white);
-  EXPECT_EQ(white.find("FT10,0"), std::string::npos) << testsupport::Decode(white);
+  auto s = engine::EngineString::FromText(*font_, u"AB", {600, 1000});
+  const RECTL bk = s.get()->rclBkGround;
+  // Cut across the baseline: every glyph is a label.
+  engine::Region region({bk.left, bk.top + 20, bk.right, bk.bottom});
+  engine::EngineClip clip(&region, SurfaceBounds(), bk);
+  ASSERT_TRUE(TextOut(s, *font_, clip.get(), 0x00FFFFFF));
+  const std::string out = Run();
+  // White for PCL text, then the grey-254 pattern (the first one of the page) for the labels.
+  const uint8_t grey = render::GreyLevel(0x00FEFFFF);
+  EXPECT_EQ(grey, 254);
+  EXPECT_EQ(pdev_->brush.greyPatterns[grey], 1);
+  const size_t white = out.find(Pcl("\\e*v1T"));
+  const size_t fill = out.find(Pcl("FT22,1"));
+  ASSERT_NE(white, std::string::npos) << testsupport::Decode(out);
+  ASSERT_NE(fill, std::string::npos) << testsupport::Decode(out);
+  EXPECT_LT(white, fill);
+  EXPECT_LT(fill, out.find(Pcl("LB")));
+  EXPECT_EQ(out.find("FT10,0"), std::string::npos) << testsupport::Decode(out);
 }
 
 TEST_F(TextOutTest, OpaqueAndRuleRectanglesAreRectangleFillsWithinTheClip) {
