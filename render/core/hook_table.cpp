@@ -63,7 +63,7 @@ DRVFN g_hooks[kHookCount] = {
     {INDEX_DrvStrokePath, Fn(&DrvStrokePath)},
     {INDEX_DrvFillPath, Fn(&DrvFillPath)},
     {INDEX_DrvStrokeAndFillPath, Fn(&DrvStrokeAndFillPath)},
-    {INDEX_DrvQueryFont, Fn(&DrvQueryFont)},
+    {INDEX_DrvQueryFont, Fn(&DrvDrawEscape)},  // the same "nothing to report" function
     {INDEX_DrvQueryFontData, Fn(&DrvQueryFontData)},
     {INDEX_DrvTextOut, Fn(&DrvTextOut)},
 };

@@ -351,7 +351,7 @@ void ResetTextState(Pdev& pdev) {
 }
 
 void FreeTextBuffers(Pdev& pdev) {
-  devmode::TrackedFree(pdev.text.advances);
+  if (pdev.text.advances != nullptr) devmode::TrackedFree(pdev.text.advances);
   pdev.text.advances = nullptr;
 }
 
