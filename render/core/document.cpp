@@ -170,6 +170,8 @@ void GraphicsStateReset(Pdev& pdev) {
   ResetGraphicsCaches(pdev);
   ResetLineState(pdev);
   ResetBrushState(pdev);
+  ResetFontState(pdev);
+  ResetTextState(pdev);
 }
 
 BOOL DrvStartDoc(SURFOBJ* pso, LPWSTR pwszDocName, DWORD dwJobId) {
@@ -232,6 +234,7 @@ BOOL DrvStartPage(SURFOBJ* pso) {
   if (doc.pageCounter % perSheet == 0) {
     if (doc.sheetCounter >= 0) EndSheet(*pdev);
     ReleaseDownloads(*pdev, true);
+    DeleteSoftFonts(*pdev);
     GraphicsStateReset(*pdev);
     ++doc.sheetCounter;
     if (doc.OutputFlags & kSpoolCopyActive) {
@@ -314,6 +317,7 @@ BOOL DrvEndDoc(SURFOBJ* pso, FLONG fl) {
     }
     if (mode != PrintMode::kFramingOff) {
       ReleaseDownloads(*pdev, true);
+      DeleteSoftFonts(*pdev);
       WriteJobTrailer(*pdev);
     }
   }
@@ -321,6 +325,7 @@ BOOL DrvEndDoc(SURFOBJ* pso, FLONG fl) {
   if (doc.spoolFile != nullptr || doc.spoolName[0] != 0) DeleteSpoolCopy(*pdev);
   ReleasePageRecords(*pdev);
   ReleaseDownloads(*pdev, false);
+  FreeSoftFonts(*pdev);
   (void)FlushOutput(*pdev);
   ResetOutputBuffer(*pdev);
   doc.OutputFlags = 0;

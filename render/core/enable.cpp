@@ -106,7 +106,9 @@ void ReleasePdev(Pdev* pdev) {
     DeleteSpoolCopy(*pdev);
   }
   ReleaseDownloads(*pdev, false);
+  FreeSoftFonts(*pdev);
   ResetLineState(*pdev);
+  FreeTextBuffers(*pdev);
   for (RasterBuffer& b : pdev->raster) {
     if (b.data != nullptr) devmode::TrackedFree(b.data);
     b = {};
@@ -233,6 +235,7 @@ BOOL DrvResetPDEV(DHPDEV dhpdevOld, DHPDEV dhpdevNew) {
     now->downloads[i] = old->downloads[i];
     old->downloads[i] = nullptr;
   }
+  HandOverSoftFonts(*old, *now);
 
   if (now->settings.priv.PagesPerSheet <= 1) ResetPageTransform(*now);
   now->leadingSignature = now->trailingSignature = kPdevSignature;

@@ -1,33 +1,18 @@
-// The exports and the hook table. Hooks whose modules are not in this build refuse cleanly.
+// The exports and the hook table, one slot per hook the engine may call.
 #include <cstring>
 
 #include "devmode/trace.h"
 #include "graphics/graphics.h"
 #include "hooks.h"
 #include "pdev.h"
+#include "text/text_fonts.h"
+#include "text/text_output.h"
 #include "win/error.h"
 
 namespace render {
 namespace {
 
 constexpr ULONG kHookCount = 25;
-
-// Drawing and font hooks of modules this build does not contain: fail and say why, so the
-// engine reports the failure instead of drawing nothing silently.
-void Refuse(const char* hook) { devmode::DebugTrace("%s: not available in this build of the driver\n", hook); }
-
-BOOL DrvQueryAdvanceWidths(DHPDEV, FONTOBJ*, ULONG, HGLYPH*, PVOID, ULONG) {
-  Refuse("DrvQueryAdvanceWidths");
-  return FALSE;
-}
-LONG DrvQueryFontData(DHPDEV, FONTOBJ*, ULONG, HGLYPH, GLYPHDATA*, PVOID, ULONG) {
-  Refuse("DrvQueryFontData");
-  return -1;  // FD_ERROR
-}
-BOOL DrvTextOut(SURFOBJ*, STROBJ*, FONTOBJ*, CLIPOBJ*, RECTL*, RECTL*, BRUSHOBJ*, BRUSHOBJ*, POINTL*, MIX) {
-  Refuse("DrvTextOut");
-  return FALSE;
-}
 
 template <typename F>
 PFN Fn(F f) {

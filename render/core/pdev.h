@@ -7,6 +7,8 @@
 
 #include "devmode/paper_tables.h"
 #include "devmode/render_settings.h"
+#include "text/text_fonts.h"
+#include "text/text_output.h"
 #include "win/winddi.h"
 
 namespace render {
@@ -171,6 +173,8 @@ struct Pdev {
   int32_t rasterMethod;    // compression method last sent in the open picture; 4 = none yet
   uint32_t resampleLimit;  // largest resampled image made in one piece, bytes; 0 = the default
   GraphicsCaches caches;
+  FontState fonts;  // text/text_fonts.h
+  TextState text;   // text/text_output.h
   OutputChannel channel;
   HANDLE printer;
   HDEV hdev;
@@ -240,6 +244,8 @@ int SetPclRasterOps(Pdev& pdev, int sourceTransparency, int patternTransparency,
 int MovePenUp(Pdev& pdev, int x, int y);
 int SetRasterPresentation(Pdev& pdev);
 int TranslateRopToSource(int rop);
+// The raster operation of a binary mix (foreground in the low byte), as merge control codes it.
+int RopForMix(MIX mix);
 // The HP-GL/2 polyline-encoded pair; `out` needs 16 bytes. Returns the characters written.
 int EncodePolylinePair(int32_t x, int32_t y, char* out);
 // Angle of (dx, dy) in tenths of a degree, 0 to 3599.

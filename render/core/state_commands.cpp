@@ -233,6 +233,8 @@ int TranslateRopToSource(int rop) {
   }
 }
 
+int RopForMix(MIX mix) { return kRopNibbles[mix % 16]; }
+
 int EncodePolylinePair(int32_t x, int32_t y, char* out) {
   int n = 0;
   for (int32_t v : {x, y}) {

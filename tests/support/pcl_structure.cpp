@@ -106,6 +106,8 @@ class Checker {
     }
   }
 
+  bool twoByteLabels_ = false;  // "LM1": label codes are byte pairs
+
   void PatternData(long id, size_t length) {
     if (id < 0) return Problem("pattern data without an identifier");
     if (length < 12 || s_.size() - i_ < 12) return Problem("pattern shorter than its header");
@@ -157,6 +159,24 @@ class Checker {
       i_ = end + 1;
       return;
     }
+    if (name == "LB") {  // label text up to its terminator: ETX, or 0x00 0x03 in two-byte mode
+      if (twoByteLabels_) {
+        for (; i_ + 1 < s_.size(); i_ += 2) {
+          if (s_[i_] == '\0' && s_[i_ + 1] == '\x03') {
+            i_ += 2;
+            return;
+          }
+        }
+      } else {
+        const size_t end = s_.find('\x03', i_);
+        if (end != std::string_view::npos) {
+          i_ = end + 1;
+          return;
+        }
+      }
+      i_ = s_.size();
+      return Problem("LB without its terminator");
+    }
     std::vector<long> args;
     for (;;) {
       const size_t before = i_;
@@ -168,6 +188,7 @@ class Checker {
       }
       break;
     }
+    if (name == "LM") twoByteLabels_ = !args.empty() && args[0] == 1;
     Check(name, args);
   }
 

@@ -145,7 +145,9 @@ struct RenderPrivate {
   uint8_t reserved929[3];
   DecorationBlock decoration;
   WCHAR textSlots[8][260];
-  uint8_t flags[5];
+  uint8_t TextAsGraphics;      // 1: text is printed as glyph bitmaps
+  uint8_t TrueTypeAsSoftFont;  // 1: the substitution file is not consulted
+  uint8_t flags[3];
   uint8_t AutoDuplexUnit;  // 1: the printer turns the sheet itself
   uint8_t reserved8330;
   uint8_t reserved8331[5];
@@ -166,6 +168,7 @@ static_assert(offsetof(RenderPrivate, paperSize) == 880);
 static_assert(offsetof(RenderPrivate, specialPages) == 899);
 static_assert(offsetof(RenderPrivate, decoration) == 932);
 static_assert(offsetof(RenderPrivate, textSlots) == 4164);
+static_assert(offsetof(RenderPrivate, TextAsGraphics) == 8324);
 static_assert(offsetof(RenderPrivate, AutoDuplexUnit) == 8329);
 static_assert(offsetof(RenderPrivate, labelText) == 8336);
 static_assert(offsetof(RenderPrivate, trailer) == kRenderPrivateSize - 4);

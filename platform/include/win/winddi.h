@@ -484,6 +484,292 @@ static_assert(sizeof(LINEATTRS) == 40);
 static_assert(offsetof(LINEATTRS, pstyle) == 24);
 static_assert(offsetof(LINEATTRS, elStyleState) == 32);
 
+// ---- Text: string and font objects ----
+
+using FWORD = SHORT;
+using PTRDIFF = LONG_PTR;
+
+struct POINTQF {  // 32.32 fixed point
+  LONGLONG x;
+  LONGLONG y;
+};
+static_assert(sizeof(POINTQF) == 16);
+
+// A glyph image: 1 bpp, rows padded to whole bytes, top row first; ptlOrigin is the top-left
+// corner relative to the glyph's origin on the baseline.
+struct GLYPHBITS {
+  POINTL ptlOrigin;
+  SIZEL sizlBitmap;
+  BYTE aj[1];
+};
+static_assert(sizeof(GLYPHBITS) == 20);
+static_assert(offsetof(GLYPHBITS, aj) == 16);
+
+union GLYPHDEF {
+  GLYPHBITS* pgb;
+  PATHOBJ* ppo;
+};
+static_assert(sizeof(GLYPHDEF) == 8);
+
+struct GLYPHPOS {
+  HGLYPH hg;
+  GLYPHDEF* pgdf;
+  POINTL ptl;
+};
+static_assert(sizeof(GLYPHPOS) == 24);
+static_assert(offsetof(GLYPHPOS, pgdf) == 8);
+static_assert(offsetof(GLYPHPOS, ptl) == 16);
+
+struct GLYPHDATA {
+  GLYPHDEF gdf;
+  HGLYPH hg;
+  FIX fxD;          // advance along the baseline
+  FIX fxA;          // prebearing
+  FIX fxAB;         // prebearing + ink width
+  FIX fxInkTop;     // along the ascent direction
+  FIX fxInkBottom;
+  RECTL rclInk;     // device pixels relative to the origin
+  POINTQF ptqD;     // advance vector in device space
+};
+static_assert(sizeof(GLYPHDATA) == 64);
+static_assert(offsetof(GLYPHDATA, hg) == 8);
+static_assert(offsetof(GLYPHDATA, rclInk) == 32);
+static_assert(offsetof(GLYPHDATA, ptqD) == 48);
+
+// STROBJ.flAccel
+constexpr FLONG SO_FLAG_DEFAULT_PLACEMENT = 0x00000001;
+constexpr FLONG SO_HORIZONTAL = 0x00000002;
+constexpr FLONG SO_VERTICAL = 0x00000004;
+constexpr FLONG SO_REVERSED = 0x00000008;
+constexpr FLONG SO_ZERO_BEARINGS = 0x00000010;
+constexpr FLONG SO_CHAR_INC_EQUAL_BM_BASE = 0x00000020;
+constexpr FLONG SO_MAXEXT_EQUAL_BM_SIDE = 0x00000040;
+constexpr FLONG SO_DO_NOT_SUBSTITUTE_DEVICE_FONT = 0x00000080;
+constexpr FLONG SO_GLYPHINDEX_TEXTOUT = 0x00000100;
+constexpr FLONG SO_ESC_NOT_ORIENT = 0x00000200;
+constexpr FLONG SO_DXDY = 0x00000400;
+constexpr FLONG SO_CHARACTER_EXTRA = 0x00000800;
+constexpr FLONG SO_BREAK_EXTRA = 0x00001000;
+
+struct STROBJ {
+  ULONG cGlyphs;
+  FLONG flAccel;
+  ULONG ulCharInc;   // fixed advance in pixels, 0 when glyphs advance by their own widths
+  RECTL rclBkGround;
+  GLYPHPOS* pgp;     // null: enumerate with STROBJ_bEnum
+  LPWSTR pwszOrg;
+};
+static_assert(sizeof(STROBJ) == 48);
+static_assert(offsetof(STROBJ, rclBkGround) == 12);
+static_assert(offsetof(STROBJ, pgp) == 32);
+static_assert(offsetof(STROBJ, pwszOrg) == 40);
+
+// FONTOBJ.flFontType
+constexpr FLONG FO_TYPE_RASTER = 0x00000001;
+constexpr FLONG FO_TYPE_DEVICE = 0x00000002;
+constexpr FLONG FO_TYPE_TRUETYPE = 0x00000004;
+constexpr FLONG FO_TYPE_OPENTYPE = 0x00000008;
+constexpr FLONG FO_SIM_BOLD = 0x00002000;
+constexpr FLONG FO_SIM_ITALIC = 0x00004000;
+constexpr FLONG FO_EM_HEIGHT = 0x00008000;
+constexpr FLONG FO_GRAY16 = 0x00010000;
+constexpr FLONG FO_NOGRAY16 = 0x00020000;
+constexpr FLONG FO_NOHINTS = 0x00040000;
+constexpr FLONG FO_NO_CHOICE = 0x00080000;
+constexpr FLONG FO_CFF = 0x00100000;
+constexpr FLONG FO_POSTSCRIPT = 0x00200000;
+constexpr FLONG FO_MULTIPLEMASTER = 0x00400000;
+constexpr FLONG FO_VERT_FACE = 0x00800000;
+constexpr FLONG FO_DBCS_FONT = 0x01000000;
+constexpr FLONG FO_NOCLEARTYPE = 0x02000000;
+
+// FONTOBJ_cGetGlyphs modes.
+constexpr ULONG FO_HGLYPHS = 0;
+constexpr ULONG FO_GLYPHBITS = 1;
+constexpr ULONG FO_PATHOBJ = 2;
+
+struct FONTOBJ {
+  ULONG iUniq;           // this realization (face, size, transform, simulation)
+  ULONG iFace;
+  ULONG cxMax;           // widest glyph in pixels
+  FLONG flFontType;
+  ULONG_PTR iTTUniq;     // the font file
+  ULONG_PTR iFile;
+  SIZEL sizLogResPpi;
+  ULONG ulStyleSize;
+  PVOID pvConsumer;
+  PVOID pvProducer;
+};
+static_assert(sizeof(FONTOBJ) == 64);
+static_assert(offsetof(FONTOBJ, iTTUniq) == 16);
+static_assert(offsetof(FONTOBJ, sizLogResPpi) == 32);
+static_assert(offsetof(FONTOBJ, pvConsumer) == 48);
+
+struct PANOSE {
+  BYTE bFamilyType;
+  BYTE bSerifStyle;
+  BYTE bWeight;
+  BYTE bProportion;
+  BYTE bContrast;
+  BYTE bStrokeVariation;
+  BYTE bArmStyle;
+  BYTE bLetterform;
+  BYTE bMidline;
+  BYTE bXHeight;
+};
+static_assert(sizeof(PANOSE) == 10);
+
+struct FONTDIFF {
+  BYTE jReserved1;
+  BYTE jReserved2;
+  BYTE jReserved3;
+  BYTE bWeight;
+  USHORT usWinWeight;
+  USHORT fsSelection;
+  FWORD fwdAveCharWidth;
+  FWORD fwdMaxCharInc;
+  POINTL ptlCaret;
+};
+static_assert(sizeof(FONTDIFF) == 20);
+
+// Offsets from the start of the FONTSIM to each FONTDIFF; 0 when that simulation is not offered.
+struct FONTSIM {
+  PTRDIFF dpBold;
+  PTRDIFF dpItalic;
+  PTRDIFF dpBoldItalic;
+};
+static_assert(sizeof(FONTSIM) == 24);
+
+// IFIMETRICS.flInfo
+constexpr FLONG FM_INFO_TECH_TRUETYPE = 0x00000001;
+constexpr FLONG FM_INFO_TECH_BITMAP = 0x00000002;
+constexpr FLONG FM_INFO_TECH_STROKE = 0x00000004;
+constexpr FLONG FM_INFO_TECH_OUTLINE_NOT_TRUETYPE = 0x00000008;
+constexpr FLONG FM_INFO_ARB_XFORMS = 0x00000010;
+constexpr FLONG FM_INFO_1BPP = 0x00000020;
+constexpr FLONG FM_INFO_4BPP = 0x00000040;
+constexpr FLONG FM_INFO_8BPP = 0x00000080;
+constexpr FLONG FM_INFO_16BPP = 0x00000100;
+constexpr FLONG FM_INFO_24BPP = 0x00000200;
+constexpr FLONG FM_INFO_32BPP = 0x00000400;
+constexpr FLONG FM_INFO_INTEGER_WIDTH = 0x00000800;
+constexpr FLONG FM_INFO_CONSTANT_WIDTH = 0x00001000;
+constexpr FLONG FM_INFO_NOT_CONTIGUOUS = 0x00002000;
+constexpr FLONG FM_INFO_TECH_MM = 0x00004000;
+constexpr FLONG FM_INFO_RETURNS_OUTLINES = 0x00008000;
+constexpr FLONG FM_INFO_RETURNS_STROKES = 0x00010000;
+constexpr FLONG FM_INFO_RETURNS_BITMAPS = 0x00020000;
+constexpr FLONG FM_INFO_DSIG = 0x00040000;
+constexpr FLONG FM_INFO_RIGHT_HANDED = 0x00080000;
+constexpr FLONG FM_INFO_INTEGRAL_SCALING = 0x00100000;
+constexpr FLONG FM_INFO_90DEGREE_ROTATIONS = 0x00200000;
+constexpr FLONG FM_INFO_OPTICALLY_FIXED_PITCH = 0x00400000;
+constexpr FLONG FM_INFO_DO_NOT_ENUMERATE = 0x00800000;
+constexpr FLONG FM_INFO_ISOTROPIC_SCALING_ONLY = 0x01000000;
+constexpr FLONG FM_INFO_ANISOTROPIC_SCALING_ONLY = 0x02000000;
+constexpr FLONG FM_INFO_TECH_CFF = 0x04000000;
+constexpr FLONG FM_INFO_FAMILY_EQUIV = 0x08000000;
+constexpr FLONG FM_INFO_DBCS_FIXED_PITCH = 0x10000000;
+constexpr FLONG FM_INFO_NONNEGATIVE_AC = 0x20000000;
+constexpr FLONG FM_INFO_IGNORE_TC_RA_ABLE = 0x40000000;
+constexpr FLONG FM_INFO_TECH_TYPE1 = 0x80000000;
+
+// IFIMETRICS.fsSelection
+constexpr USHORT FM_SEL_ITALIC = 0x0001;
+constexpr USHORT FM_SEL_UNDERSCORE = 0x0002;
+constexpr USHORT FM_SEL_NEGATIVE = 0x0004;
+constexpr USHORT FM_SEL_OUTLINED = 0x0008;
+constexpr USHORT FM_SEL_STRIKEOUT = 0x0010;
+constexpr USHORT FM_SEL_BOLD = 0x0020;
+constexpr USHORT FM_SEL_REGULAR = 0x0040;
+
+// Metrics of a face in font units (fwd*), with its names at byte offsets (dpwsz*) from the
+// record's start; the names and the FONTSIM follow the record in the same allocation.
+struct IFIMETRICS {
+  ULONG cjThis;
+  ULONG cjIfiExtra;
+  PTRDIFF dpwszFamilyName;
+  PTRDIFF dpwszStyleName;
+  PTRDIFF dpwszFaceName;
+  PTRDIFF dpwszUniqueName;
+  PTRDIFF dpFontSim;
+  LONG lEmbedId;
+  LONG lItalicAngle;
+  LONG lCharBias;
+  PTRDIFF dpCharSets;
+  BYTE jWinCharSet;
+  BYTE jWinPitchAndFamily;
+  USHORT usWinWeight;
+  ULONG flInfo;
+  USHORT fsSelection;
+  USHORT fsType;
+  FWORD fwdUnitsPerEm;
+  FWORD fwdLowestPPEm;
+  FWORD fwdWinAscender;
+  FWORD fwdWinDescender;
+  FWORD fwdMacAscender;
+  FWORD fwdMacDescender;
+  FWORD fwdMacLineGap;
+  FWORD fwdTypoAscender;
+  FWORD fwdTypoDescender;
+  FWORD fwdTypoLineGap;
+  FWORD fwdAveCharWidth;
+  FWORD fwdMaxCharInc;
+  FWORD fwdCapHeight;
+  FWORD fwdXHeight;
+  FWORD fwdSubscriptXSize;
+  FWORD fwdSubscriptYSize;
+  FWORD fwdSubscriptXOffset;
+  FWORD fwdSubscriptYOffset;
+  FWORD fwdSuperscriptXSize;
+  FWORD fwdSuperscriptYSize;
+  FWORD fwdSuperscriptXOffset;
+  FWORD fwdSuperscriptYOffset;
+  FWORD fwdUnderscoreSize;
+  FWORD fwdUnderscorePosition;
+  FWORD fwdStrikeoutSize;
+  FWORD fwdStrikeoutPosition;
+  BYTE chFirstChar;
+  BYTE chLastChar;
+  BYTE chDefaultChar;
+  BYTE chBreakChar;
+  WCHAR wcFirstChar;
+  WCHAR wcLastChar;
+  WCHAR wcDefaultChar;
+  WCHAR wcBreakChar;
+  POINTL ptlBaseline;
+  POINTL ptlAspect;
+  POINTL ptlCaret;
+  RECTL rclFontBox;
+  BYTE achVendId[4];
+  ULONG cKerningPairs;
+  ULONG ulPanoseCulture;
+  PANOSE panose;
+  PVOID Align;  // the 64-bit layout keeps the record 8-byte aligned
+};
+static_assert(sizeof(IFIMETRICS) == 224);
+static_assert(offsetof(IFIMETRICS, dpwszFamilyName) == 8);
+static_assert(offsetof(IFIMETRICS, dpFontSim) == 40);
+static_assert(offsetof(IFIMETRICS, lEmbedId) == 48);
+static_assert(offsetof(IFIMETRICS, dpCharSets) == 64);
+static_assert(offsetof(IFIMETRICS, jWinCharSet) == 72);
+static_assert(offsetof(IFIMETRICS, usWinWeight) == 74);
+static_assert(offsetof(IFIMETRICS, flInfo) == 76);
+static_assert(offsetof(IFIMETRICS, fsSelection) == 80);
+static_assert(offsetof(IFIMETRICS, fwdUnitsPerEm) == 84);
+static_assert(offsetof(IFIMETRICS, fwdWinAscender) == 88);
+static_assert(offsetof(IFIMETRICS, fwdAveCharWidth) == 104);
+static_assert(offsetof(IFIMETRICS, fwdMaxCharInc) == 106);
+static_assert(offsetof(IFIMETRICS, fwdUnderscoreSize) == 128);
+static_assert(offsetof(IFIMETRICS, fwdStrikeoutPosition) == 134);
+static_assert(offsetof(IFIMETRICS, chFirstChar) == 136);
+static_assert(offsetof(IFIMETRICS, wcFirstChar) == 140);
+static_assert(offsetof(IFIMETRICS, ptlBaseline) == 148);
+static_assert(offsetof(IFIMETRICS, rclFontBox) == 172);
+static_assert(offsetof(IFIMETRICS, achVendId) == 188);
+static_assert(offsetof(IFIMETRICS, panose) == 200);
+static_assert(offsetof(IFIMETRICS, Align) == 216);
+
 // XFORMOBJ_iGetXform results, XFORMOBJ_bApplyXform modes.
 constexpr ULONG GX_IDENTITY = 0;
 constexpr ULONG GX_OFFSET = 1;
@@ -636,4 +922,26 @@ PLATFORM_API ULONG WINAPI XLATEOBJ_cGetPalette(XLATEOBJ* pxlo, ULONG iPal, ULONG
 // Transforms.
 PLATFORM_API ULONG WINAPI XFORMOBJ_iGetXform(XFORMOBJ* pxo, XFORML* pxform);
 PLATFORM_API BOOL WINAPI XFORMOBJ_bApplyXform(XFORMOBJ* pxo, ULONG iMode, ULONG cPoints, PVOID pvIn, PVOID pvOut);
+
+// Strings: glyph positions in batches; TRUE while more follow.
+PLATFORM_API void WINAPI STROBJ_vEnumStart(STROBJ* pstro);
+PLATFORM_API BOOL WINAPI STROBJ_bEnum(STROBJ* pstro, ULONG* pc, GLYPHPOS** ppgpos);
+PLATFORM_API BOOL WINAPI STROBJ_bEnumPositionsOnly(STROBJ* pstro, ULONG* pc, GLYPHPOS** ppgpos);
+PLATFORM_API DWORD WINAPI STROBJ_dwGetCodePage(STROBJ* pstro);
+
+// Fonts. FONTOBJ_cGetGlyphs hands out one glyph (cGlyph 1) as GLYPHDATA in *ppvGlyph, valid until
+// the next call on the font; returns 1, or 0 (and *ppvGlyph null) for an unknown glyph or mode.
+PLATFORM_API ULONG WINAPI FONTOBJ_cGetGlyphs(FONTOBJ* pfo, ULONG iMode, ULONG cGlyph, HGLYPH* phg,
+                                             PVOID* ppvGlyph);
+PLATFORM_API IFIMETRICS* WINAPI FONTOBJ_pifi(FONTOBJ* pfo);
+// The font file's bytes (the whole collection for a member of one); null for a non-TrueType font.
+PLATFORM_API PVOID WINAPI FONTOBJ_pvTrueTypeFontFile(FONTOBJ* pfo, ULONG* pcjFile);
+// Notional (font units) to device.
+PLATFORM_API XFORMOBJ* WINAPI FONTOBJ_pxoGetXform(FONTOBJ* pfo);
+// The number of glyphs; with phg, fills it with every glyph handle.
+PLATFORM_API ULONG WINAPI FONTOBJ_cGetAllGlyphHandles(FONTOBJ* pfo, HGLYPH* phg);
+
+// UTF-16 to the system ANSI code page; unmappable characters become '?'.
+PLATFORM_API void WINAPI EngUnicodeToMultiByteN(LPSTR pMultiByte, ULONG cjMultiByte, ULONG* pcjWritten,
+                                                LPWSTR pUnicode, ULONG cjUnicode);
 }

@@ -438,3 +438,218 @@ PLATFORM_API BOOL WINAPI TransparentBlt(HDC dest, int x, int y, int width, int h
 PLATFORM_API BOOL WINAPI GradientFill(HDC hdc, TRIVERTEX* vertices, ULONG count, PVOID mesh, ULONG meshCount,
                                       ULONG mode);
 }
+
+// ---- Fonts and text ----
+
+using HFONT = struct HFONT__*;
+
+constexpr DWORD OBJ_FONT = 6;
+constexpr int LF_FACESIZE = 32;
+constexpr int LF_FULLFACESIZE = 64;
+
+// Stock fonts.
+constexpr int OEM_FIXED_FONT = 10;
+constexpr int ANSI_FIXED_FONT = 11;
+constexpr int ANSI_VAR_FONT = 12;
+constexpr int SYSTEM_FONT = 13;
+constexpr int DEVICE_DEFAULT_FONT = 14;
+constexpr int SYSTEM_FIXED_FONT = 16;
+constexpr int DEFAULT_GUI_FONT = 17;
+
+// Weights.
+constexpr int FW_DONTCARE = 0;
+constexpr int FW_THIN = 100;
+constexpr int FW_EXTRALIGHT = 200;
+constexpr int FW_LIGHT = 300;
+constexpr int FW_NORMAL = 400;
+constexpr int FW_MEDIUM = 500;
+constexpr int FW_SEMIBOLD = 600;
+constexpr int FW_BOLD = 700;
+constexpr int FW_EXTRABOLD = 800;
+constexpr int FW_HEAVY = 900;
+
+// Character sets.
+constexpr BYTE ANSI_CHARSET = 0;
+constexpr BYTE DEFAULT_CHARSET = 1;
+constexpr BYTE SYMBOL_CHARSET = 2;
+constexpr BYTE SHIFTJIS_CHARSET = 128;
+constexpr BYTE HANGUL_CHARSET = 129;
+constexpr BYTE GB2312_CHARSET = 134;
+constexpr BYTE CHINESEBIG5_CHARSET = 136;
+constexpr BYTE OEM_CHARSET = 255;
+constexpr BYTE JOHAB_CHARSET = 130;
+constexpr BYTE HEBREW_CHARSET = 177;
+constexpr BYTE ARABIC_CHARSET = 178;
+constexpr BYTE GREEK_CHARSET = 161;
+constexpr BYTE TURKISH_CHARSET = 162;
+constexpr BYTE VIETNAMESE_CHARSET = 163;
+constexpr BYTE THAI_CHARSET = 222;
+constexpr BYTE EASTEUROPE_CHARSET = 238;
+constexpr BYTE RUSSIAN_CHARSET = 204;
+constexpr BYTE MAC_CHARSET = 77;
+constexpr BYTE BALTIC_CHARSET = 186;
+
+// Precision, quality, pitch and family.
+constexpr BYTE OUT_DEFAULT_PRECIS = 0;
+constexpr BYTE OUT_TT_PRECIS = 4;
+constexpr BYTE OUT_TT_ONLY_PRECIS = 7;
+constexpr BYTE CLIP_DEFAULT_PRECIS = 0;
+constexpr BYTE DEFAULT_QUALITY = 0;
+constexpr BYTE DEFAULT_PITCH = 0;
+constexpr BYTE FIXED_PITCH = 1;
+constexpr BYTE VARIABLE_PITCH = 2;
+constexpr BYTE FF_DONTCARE = 0x00;
+constexpr BYTE FF_ROMAN = 0x10;
+constexpr BYTE FF_SWISS = 0x20;
+constexpr BYTE FF_MODERN = 0x30;
+constexpr BYTE FF_SCRIPT = 0x40;
+constexpr BYTE FF_DECORATIVE = 0x50;
+
+// TEXTMETRICW.tmPitchAndFamily
+constexpr BYTE TMPF_FIXED_PITCH = 0x01;  // set when the font is NOT fixed pitch
+constexpr BYTE TMPF_VECTOR = 0x02;
+constexpr BYTE TMPF_TRUETYPE = 0x04;
+constexpr BYTE TMPF_DEVICE = 0x08;
+
+struct TEXTMETRICW {
+  LONG tmHeight;
+  LONG tmAscent;
+  LONG tmDescent;
+  LONG tmInternalLeading;
+  LONG tmExternalLeading;
+  LONG tmAveCharWidth;
+  LONG tmMaxCharWidth;
+  LONG tmWeight;
+  LONG tmOverhang;
+  LONG tmDigitizedAspectX;
+  LONG tmDigitizedAspectY;
+  WCHAR tmFirstChar;
+  WCHAR tmLastChar;
+  WCHAR tmDefaultChar;
+  WCHAR tmBreakChar;
+  BYTE tmItalic;
+  BYTE tmUnderlined;
+  BYTE tmStruckOut;
+  BYTE tmPitchAndFamily;
+  BYTE tmCharSet;
+};
+static_assert(sizeof(TEXTMETRICW) == 60);
+static_assert(offsetof(TEXTMETRICW, tmFirstChar) == 44);
+static_assert(offsetof(TEXTMETRICW, tmItalic) == 52);
+
+struct NEWTEXTMETRICW {
+  TEXTMETRICW tm;  // the published record spells these fields out; the layout is the same
+  DWORD ntmFlags;
+  UINT ntmSizeEM;
+  UINT ntmCellHeight;
+  UINT ntmAvgWidth;
+};
+static_assert(sizeof(NEWTEXTMETRICW) == 76);
+
+struct FONTSIGNATURE {
+  DWORD fsUsb[4];
+  DWORD fsCsb[2];
+};
+
+struct NEWTEXTMETRICEXW {
+  NEWTEXTMETRICW ntmTm;
+  FONTSIGNATURE ntmFontSig;
+};
+static_assert(sizeof(NEWTEXTMETRICEXW) == 100);
+
+struct ENUMLOGFONTEXW {
+  LOGFONTW elfLogFont;
+  WCHAR elfFullName[LF_FULLFACESIZE];
+  WCHAR elfStyle[LF_FACESIZE];
+  WCHAR elfScript[LF_FACESIZE];
+};
+static_assert(sizeof(ENUMLOGFONTEXW) == 348);
+
+// NEWTEXTMETRICW.ntmFlags
+constexpr DWORD NTM_ITALIC = 0x00000001;
+constexpr DWORD NTM_BOLD = 0x00000020;
+constexpr DWORD NTM_REGULAR = 0x00000040;
+constexpr DWORD NTM_PS_OPENTYPE = 0x00020000;
+constexpr DWORD NTM_TT_OPENTYPE = 0x00040000;
+
+// Font types given to an enumeration callback.
+constexpr DWORD RASTER_FONTTYPE = 0x0001;
+constexpr DWORD DEVICE_FONTTYPE = 0x0002;
+constexpr DWORD TRUETYPE_FONTTYPE = 0x0004;
+
+// AddFontResourceExW flags.
+constexpr DWORD FR_PRIVATE = 0x10;
+constexpr DWORD FR_NOT_ENUM = 0x20;
+
+// The callback gets an ENUMLOGFONTEXW and a NEWTEXTMETRICEXW behind these pointers; a return of 0
+// stops the enumeration.
+using FONTENUMPROCW = int (*)(const LOGFONTW* logFont, const TEXTMETRICW* metrics, DWORD fontType, LPARAM lParam);
+
+// ExtTextOutW options.
+constexpr UINT ETO_OPAQUE = 0x0002;
+constexpr UINT ETO_CLIPPED = 0x0004;
+constexpr UINT ETO_GLYPH_INDEX = 0x0010;
+constexpr UINT ETO_RTLREADING = 0x0080;
+constexpr UINT ETO_IGNORELANGUAGE = 0x1000;
+constexpr UINT ETO_PDY = 0x2000;
+
+// Text alignment.
+constexpr UINT TA_NOUPDATECP = 0;
+constexpr UINT TA_UPDATECP = 1;
+constexpr UINT TA_LEFT = 0;
+constexpr UINT TA_RIGHT = 2;
+constexpr UINT TA_CENTER = 6;
+constexpr UINT TA_TOP = 0;
+constexpr UINT TA_BOTTOM = 8;
+constexpr UINT TA_BASELINE = 24;
+constexpr UINT TA_RTLREADING = 256;
+constexpr UINT TA_MASK = TA_BASELINE | TA_CENTER | TA_UPDATECP | TA_RTLREADING;
+
+// Background modes.
+constexpr int TRANSPARENT = 1;
+constexpr int OPAQUE = 2;
+
+constexpr DWORD GGI_MARK_NONEXISTING_GLYPHS = 0x0001;
+
+extern "C" {
+// Fonts: lfHeight < 0 is the em height, > 0 the cell height (ascent + descent), 0 a default size,
+// all in logical units; escapement and orientation in tenths of a degree; a face name starting with
+// '@' selects the vertical variant of the face.
+PLATFORM_API HFONT WINAPI CreateFontIndirectW(const LOGFONTW* logFont);
+PLATFORM_API HFONT WINAPI CreateFontW(int height, int width, int escapement, int orientation, int weight,
+                                      DWORD italic, DWORD underline, DWORD strikeOut, DWORD charSet,
+                                      DWORD outPrecision, DWORD clipPrecision, DWORD quality,
+                                      DWORD pitchAndFamily, LPCWSTR faceName);
+// Fonts an application brings: a file, or the bytes of one (kept by the platform). The count of
+// faces added, 0 on failure; the memory form returns a handle for RemoveFontMemResourceEx.
+PLATFORM_API int WINAPI AddFontResourceExW(LPCWSTR fileName, DWORD flags, PVOID reserved);
+PLATFORM_API BOOL WINAPI RemoveFontResourceExW(LPCWSTR fileName, DWORD flags, PVOID reserved);
+PLATFORM_API HANDLE WINAPI AddFontMemResourceEx(PVOID fileView, DWORD size, PVOID reserved, DWORD* fontCount);
+PLATFORM_API BOOL WINAPI RemoveFontMemResourceEx(HANDLE fontHandle);
+// Every face (style) of the families matching lfFaceName (empty: one call per family) and lfCharSet
+// (DEFAULT_CHARSET: any). The last callback's result; 0 when nothing matched.
+PLATFORM_API int WINAPI EnumFontFamiliesExW(HDC hdc, LOGFONTW* logFont, FONTENUMPROCW proc, LPARAM lParam,
+                                            DWORD flags);
+
+PLATFORM_API BOOL WINAPI GetTextMetricsW(HDC hdc, TEXTMETRICW* metrics);
+PLATFORM_API int WINAPI GetTextFaceW(HDC hdc, int count, LPWSTR faceName);
+PLATFORM_API BOOL WINAPI GetTextExtentPoint32W(HDC hdc, LPCWSTR text, int count, SIZE* size);
+PLATFORM_API BOOL WINAPI GetCharWidth32W(HDC hdc, UINT first, UINT last, INT* widths);
+// Glyph indices of the characters; missing ones are 0, or 0xFFFF with GGI_MARK_NONEXISTING_GLYPHS.
+PLATFORM_API DWORD WINAPI GetGlyphIndicesW(HDC hdc, LPCWSTR text, int count, WORD* indices, DWORD flags);
+
+PLATFORM_API BOOL WINAPI TextOutW(HDC hdc, int x, int y, LPCWSTR text, int count);
+// dx: advance of each character in logical units (with ETO_PDY, x and y pairs).
+PLATFORM_API BOOL WINAPI ExtTextOutW(HDC hdc, int x, int y, UINT options, const RECT* rect, LPCWSTR text,
+                                     UINT count, const INT* dx);
+PLATFORM_API UINT WINAPI SetTextAlign(HDC hdc, UINT align);
+PLATFORM_API UINT WINAPI GetTextAlign(HDC hdc);
+PLATFORM_API COLORREF WINAPI SetTextColor(HDC hdc, COLORREF color);
+PLATFORM_API COLORREF WINAPI GetTextColor(HDC hdc);
+PLATFORM_API COLORREF WINAPI SetBkColor(HDC hdc, COLORREF color);
+PLATFORM_API COLORREF WINAPI GetBkColor(HDC hdc);
+PLATFORM_API int WINAPI SetBkMode(HDC hdc, int mode);
+PLATFORM_API int WINAPI GetBkMode(HDC hdc);
+PLATFORM_API int WINAPI SetTextCharacterExtra(HDC hdc, int extra);
+PLATFORM_API int WINAPI GetTextCharacterExtra(HDC hdc);
+}
