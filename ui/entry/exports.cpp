@@ -2,6 +2,7 @@
 // cleanly: the platform's failure result, ERROR_NOT_SUPPORTED, and a trace line saying so.
 #include "devmode/trace.h"
 #include "entry/language.h"
+#include "entry/xps_adjustment.h"
 #include "win/error.h"
 #include "win/printer_ui.h"
 
@@ -53,9 +54,8 @@ UI_EXPORT INT WINAPI DrvDocumentEvent(HANDLE, HDC, INT, ULONG, PVOID, ULONG, PVO
   return DOCUMENTEVENT_FAILURE;
 }
 
-UI_EXPORT HRESULT WINAPI MxdcGetPDEVAdjustment(HANDLE, DWORD, PDEVMODEW, PrintPropertiesCollection*) {
-  NotBuilt("MxdcGetPDEVAdjustment");
-  return E_NOTIMPL;
+UI_EXPORT HRESULT WINAPI MxdcGetPDEVAdjustment(HANDLE, DWORD, PDEVMODEW devmode, PrintPropertiesCollection* properties) {
+  return ui::AdjustXpsProperties(devmode, properties);
 }
 
 UI_EXPORT LONG WINAPI DrvDocumentPropertySheets(PPROPSHEETUI_INFO, LPARAM) {
