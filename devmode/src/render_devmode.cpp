@@ -42,25 +42,36 @@ void FillDecoration(DecorationBlock& d, const StoredPrivate& s) {
   d.WatermarkIndex = w.WatermarkIndex;
   std::memcpy(d.name, w.Name, sizeof d.name);
   d.carriedValue = w.Name[32];
-  std::memcpy(d.text, w.Text, sizeof d.text);
   std::memcpy(d.typeface, w.Typeface, sizeof d.typeface);
-  d.size = w.Size;
   d.position = w.Position;
   d.angle = w.Angle;
   d.imageFlag = w.WatermarkKind == 2 ? 1 : 0;
+  // The interface library draws an image watermark itself from the bitmap named here, at the
+  // record's scale; no print file is spliced, so the file fields stay empty.
+  if (d.imageFlag) {
+    std::memcpy(d.imagePath, w.ImagePath, sizeof w.ImagePath);
+    d.size = w.Scale;
+  } else {
+    std::memcpy(d.text, w.Text, sizeof d.text);
+    d.size = w.Size;
+  }
   d.firstPageOnly = static_cast<uint8_t>(s.FirstPageOnly);
   d.italic = static_cast<uint8_t>(w.Italic);
   d.bold = static_cast<uint8_t>(w.Bold);
   d.OverlayTransparent = 1;
+  d.frame = static_cast<uint8_t>(w.Frame <= 2 ? w.Frame : 0);
   d.grey = DecorationGrey(w.GreyLevel);
   d.horizontal = w.HorizontalPosition;
   d.vertical = w.VerticalPosition;
-  std::memcpy(d.portraitMonoFile, w.ImagePath, sizeof w.ImagePath);
+  d.repeat = w.Repeat != 0 ? 1 : 0;
   // Text from an application's record may lack its NUL: cut it at the field's end.
   d.name[std::size(d.name) - 1] = 0;
-  d.text[std::size(d.text) - 1] = 0;
+  if (d.imageFlag) {
+    d.imagePath[std::size(w.ImagePath) - 1] = 0;
+  } else {
+    d.text[std::size(d.text) - 1] = 0;
+  }
   d.typeface[std::size(d.typeface) - 1] = 0;
-  d.portraitMonoFile[std::size(d.portraitMonoFile) - 1] = 0;
 }
 
 // The private block of an application's devmode, or the defaults when it carries none of ours.
@@ -111,7 +122,8 @@ bool PaperBlockValid(const RenderPrivate& p) { return p.TrayIndex <= 4; }
 bool DecorationValid(const RenderPrivate& p) {
   const DecorationBlock& d = p.decoration;
   return d.imageFlag <= 1 && d.firstPageOnly <= 1 && d.OverlayTransparent <= 1 &&
-         platform::WideFieldTerminated(d.text, std::size(d.text)) &&
+         (d.imageFlag ? platform::WideFieldTerminated(d.imagePath, std::size(d.imagePath))
+                      : platform::WideFieldTerminated(d.text, std::size(d.text))) &&
          platform::WideFieldTerminated(d.typeface, std::size(d.typeface)) &&
          platform::WideFieldTerminated(d.portraitMonoFile, std::size(d.portraitMonoFile));
 }

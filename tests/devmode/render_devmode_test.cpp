@@ -283,14 +283,17 @@ TEST(ImportAndMerge, DecorationBlockFromWatermark) {
   StoredDevmode s = DefaultStored();
   WatermarkRecord& w = s.priv.WatermarkData;
   w.WatermarkIndex = 2;
-  w.WatermarkKind = 2;
+  w.WatermarkKind = 1;
   platform::CopyWideField(w.Name, 33, u"Draft");
   platform::CopyWideField(w.Text, 65, u"DRAFT");
-  platform::CopyWideField(w.ImagePath, 260, u"/tmp/wm.prn");
+  platform::CopyWideField(w.ImagePath, 260, u"/tmp/stale.bmp");
   w.Size = 80;
+  w.Scale = 300;
   w.Angle = -30;
   w.Position = 10;
   w.Bold = 1;
+  w.Frame = 2;
+  w.Repeat = 1;
   w.HorizontalPosition = -5;
   w.VerticalPosition = 70;
   w.GreyLevel = 5;
@@ -300,21 +303,46 @@ TEST(ImportAndMerge, DecorationBlockFromWatermark) {
   EXPECT_EQ(d.WatermarkIndex, 2);
   EXPECT_EQ(platform::WideField(d.name, 32), u"Draft");
   EXPECT_EQ(platform::WideField(d.text, 65), u"DRAFT");
-  EXPECT_EQ(platform::WideField(d.portraitMonoFile, 260), u"/tmp/wm.prn");
   EXPECT_EQ(d.size, 80);
   EXPECT_EQ(d.angle, -30);
   EXPECT_EQ(d.position, 10);
-  EXPECT_EQ(d.imageFlag, 1);
+  EXPECT_EQ(d.imageFlag, 0);
   EXPECT_EQ(d.firstPageOnly, 1);
   EXPECT_EQ(d.bold, 1);
   EXPECT_EQ(d.OverlayTransparent, 1);
+  EXPECT_EQ(d.frame, 2);
+  EXPECT_EQ(d.repeat, 1u);
   EXPECT_EQ(d.horizontal, -5);
   EXPECT_EQ(d.vertical, 70);
   EXPECT_EQ(d.grey, 0x7C7C7Cu);
+  // The record's bitmap never becomes a print file to splice.
+  EXPECT_EQ(platform::WideField(d.portraitMonoFile, 260), u"");
   const uint32_t greys[] = {0xC6C6C6, 0xA1A1A1, 0x7C7C7C, 0x575757, 0x323232, 0x7C7C7C};
   for (unsigned level = 0; level < 6; ++level) EXPECT_EQ(DecorationGrey(level), greys[level]);
   // The overlay block is never filled by the import.
   EXPECT_EQ(r.priv.overlay.mode, 0);
+}
+
+TEST(ImportAndMerge, ImageWatermarkCarriesItsPathAndScaleForTheRenderer) {
+  StoredDevmode s = DefaultStored();
+  WatermarkRecord& w = s.priv.WatermarkData;
+  w.WatermarkIndex = 4;
+  w.WatermarkKind = 2;
+  platform::CopyWideField(w.Text, 65, u"ignored");
+  // A path longer than the text field: it must survive whole, up to its 259 characters.
+  std::u16string path = u"/images/";
+  while (path.size() < 259) path += u'x';
+  for (size_t i = 0; i < 260; ++i) w.ImagePath[i] = i < path.size() ? path[i] : u'Z';  // no NUL of its own
+  w.Size = 72;
+  w.Scale = 250;
+  RenderSettings r = Rendered(s);
+  const DecorationBlock& d = r.priv.decoration;
+  EXPECT_EQ(d.imageFlag, 1);
+  EXPECT_EQ(platform::WideField(d.imagePath, 261), path);
+  EXPECT_EQ(d.size, 250);
+  EXPECT_EQ(platform::WideField(d.portraitMonoFile, 260), u"");
+  EXPECT_EQ(platform::WideField(d.typeface, 32), u"Arial");
+  EXPECT_TRUE(RenderSettingsValid(r));
 }
 
 TEST(ImportAndMerge, UnterminatedStringsAreCutAtTheirFields) {

@@ -4,6 +4,7 @@
 #include "entry/device_capabilities.h"
 #include "entry/devmode_conversion.h"
 #include "entry/language.h"
+#include "entry/xps_adjustment.h"
 #include "win/error.h"
 #include "win/printer_ui.h"
 
@@ -77,9 +78,8 @@ UI_EXPORT INT WINAPI DrvDocumentEvent(HANDLE, HDC, INT, ULONG, PVOID, ULONG, PVO
   return DOCUMENTEVENT_FAILURE;
 }
 
-UI_EXPORT HRESULT WINAPI MxdcGetPDEVAdjustment(HANDLE, DWORD, PDEVMODEW, PrintPropertiesCollection*) {
-  NotBuilt("MxdcGetPDEVAdjustment");
-  return E_NOTIMPL;
+UI_EXPORT HRESULT WINAPI MxdcGetPDEVAdjustment(HANDLE, DWORD, PDEVMODEW devmode, PrintPropertiesCollection* properties) {
+  return ui::AdjustXpsProperties(devmode, properties);
 }
 
 UI_EXPORT LONG WINAPI DrvDocumentPropertySheets(PPROPSHEETUI_INFO, LPARAM) {

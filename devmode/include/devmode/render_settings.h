@@ -32,8 +32,11 @@ struct DecorationBlock {
   WCHAR name[32];
   uint16_t carriedValue;
   uint8_t reserved68[456];
-  WCHAR text[65];
-  uint8_t reserved654[392];
+  // An image watermark's bitmap file runs on past the text into the bytes the text leaves unused.
+  union {
+    WCHAR text[65];
+    WCHAR imagePath[261];
+  };
   WCHAR typeface[32];
   uint16_t size;
   uint16_t weight;  // 400 in the defaults; not filled from a devmode
@@ -62,6 +65,7 @@ static_assert(sizeof(DecorationBlock) == 3232);
 static_assert(offsetof(DecorationBlock, name) == 2);
 static_assert(offsetof(DecorationBlock, carriedValue) == 66);
 static_assert(offsetof(DecorationBlock, text) == 524);
+static_assert(offsetof(DecorationBlock, imagePath) == 524);
 static_assert(offsetof(DecorationBlock, typeface) == 1046);
 static_assert(offsetof(DecorationBlock, size) == 1110);
 static_assert(offsetof(DecorationBlock, position) == 1118);

@@ -7,7 +7,45 @@
 
 struct PROPSHEETUI_INFO;
 struct DEVQUERYPRINT_INFO;
-struct PrintPropertiesCollection;
+
+// The XPS document writer's property collection (prcomoem.h).
+enum EPrintPropertyType {
+  kPropertyTypeString = 1,
+  kPropertyTypeInt32,
+  kPropertyTypeInt64,
+  kPropertyTypeByte,
+  kPropertyTypeTime,
+  kPropertyTypeDevMode,
+  kPropertyTypeSD,
+  kPropertyTypeNotificationReply,
+  kPropertyTypeNotificationOptions,
+  kPropertyTypeBuffer,
+};
+struct PrintPropertyValue {
+  EPrintPropertyType ePropertyType;
+  union {
+    BYTE propertyByte;
+    PWSTR propertyString;
+    LONG propertyInt32;
+    LONGLONG propertyInt64;
+    struct {
+      DWORD cbBuf;
+      LPVOID pBuf;
+    } propertyBlob;
+  } value;
+};
+struct PrintNamedProperty {
+  WCHAR* propertyName;
+  PrintPropertyValue propertyValue;
+};
+struct PrintPropertiesCollection {
+  ULONG numberOfProperties;
+  PrintNamedProperty* propertiesCollection;
+};
+static_assert(sizeof(PrintPropertyValue) == 24);
+static_assert(sizeof(PrintNamedProperty) == 32);
+static_assert(sizeof(PrintPropertiesCollection) == 16);
+using PRINT_PROPERTIES_COLLECTION = PrintPropertiesCollection;
 using PPROPSHEETUI_INFO = PROPSHEETUI_INFO*;
 using PDEVQUERYPRINT_INFO = DEVQUERYPRINT_INFO*;
 
