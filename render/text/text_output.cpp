@@ -284,20 +284,6 @@ void WriteLabelGlyph(Pdev& pdev, POINTL at, const uint8_t* code, bool resident, 
   WriteBytes(pdev, label, sizeof label);
 }
 
-// The raster destination size for w x h pixels, as 24.8 decipoints.
-void SetRasterScale(Pdev& pdev, int32_t w, int32_t h) {
-  const int32_t resolution = pdev.settings.pub.dmYResolution > 0 ? pdev.settings.pub.dmYResolution : 600;
-  int64_t dw = int64_t{w} * 256 * 720 / resolution;
-  int64_t dh = int64_t{h} * 256 * 720 / resolution;
-  if (pdev.settings.priv.PagesPerSheet > 1) {
-    dw = static_cast<int64_t>(static_cast<double>(dw) * pdev.doc.nupFactor);
-    dh = static_cast<int64_t>(static_cast<double>(dh) * pdev.doc.nupFactor);
-  } else {
-    dw = dw * ScaleX(pdev) / 100;
-    dh = dh * ScaleY(pdev) / 100;
-  }
-  WriteCommandFixed(pdev, kRasterScale, static_cast<int>(dw), static_cast<int>(dh));
-}
 
 // One glyph bitmap at `corner`, cut to `clip` (or none) and to the printable page.
 void WriteGlyphRaster(Pdev& pdev, const GLYPHBITS& gb, POINTL corner, const RECTL* clip) {
