@@ -32,7 +32,41 @@ XFORML XformOf(const Matrix& m) {
 
 ULONG ColourOf(COLORREF c) { return c & 0x00FFFFFF; }
 
-// The engine brush of this device for a GDI brush, bound to the driver's DrvRealizeBrush.
+// How far a stroke reaches beyond its path, in device pixels.
+LONG StrokeMargin(const DrawingTarget& t, const PenObject& pen) {
+  if (!pen.geometric) return 2;
+  Matrix m = t.state().ToDevice();
+  double scale = std::sqrt(std::fabs(m.Determinant()));
+  double half = std::max<LONG>(pen.width, 1) * scale / 2;
+  // A miter may reach out to half the miter limit times the width.
+  if ((pen.style & PS_JOIN_MASK) == PS_JOIN_MITER) half *= 10;
+  else if ((pen.style & PS_ENDCAP_MASK) == PS_ENDCAP_SQUARE) half *= 1.5;
+  return static_cast<LONG>(std::ceil(half)) + 2;
+}
+
+RECTL Grow(RECTL r, LONG by) { return {r.left - by, r.top - by, r.right + by, r.bottom + by}; }
+
+bool Hooked(const DrawingTarget& t, FLONG hook) { return (t.hooks & hook) != 0; }
+
+FLONG FillOptions(int fillMode) { return fillMode == WINDING ? FP_WINDINGMODE : FP_ALTERNATEMODE; }
+
+// Paints `area` with the brush through DrvBitBlt, the region as the call's clip.
+bool BlitRegion(const DrawingTarget& t, const engine::Region& area, BrushObject* brush, ROP4 rop4) {
+  if (area.IsEmpty()) return true;
+  auto blt = t.driver->Hook<PFN_DrvBitBlt>(INDEX_DrvBitBlt);
+  if (!Hooked(t, HOOK_BITBLT) || blt == nullptr) return false;
+  RECTL bounds = area.Bounds();
+  engine::EngineClip clip(&area, t.SurfaceBounds(), bounds);
+  if (clip.IsEmpty()) return true;
+  engine::EngineBrush* eb = brush != nullptr ? EngineBrushFor(t, *brush) : nullptr;
+  if (brush != nullptr && eb == nullptr) return false;
+  POINTL origin = t.state().brushOrg;
+  return blt(t.surface, nullptr, nullptr, clip.get(), nullptr, &bounds, nullptr, nullptr,
+             eb != nullptr ? eb->get() : nullptr, &origin, rop4) != FALSE;
+}
+
+}  // namespace
+
 engine::EngineBrush* EngineBrushFor(const DrawingTarget& t, BrushObject& brush) {
   std::lock_guard g(brush.lock);
   auto& slot = brush.engineBrushes[t.pdevSerial];
@@ -69,41 +103,6 @@ engine::EngineBrush* EngineBrushFor(const DrawingTarget& t, BrushObject& brush) 
   }
   return slot.get();
 }
-
-// How far a stroke reaches beyond its path, in device pixels.
-LONG StrokeMargin(const DrawingTarget& t, const PenObject& pen) {
-  if (!pen.geometric) return 2;
-  Matrix m = t.state().ToDevice();
-  double scale = std::sqrt(std::fabs(m.Determinant()));
-  double half = std::max<LONG>(pen.width, 1) * scale / 2;
-  // A miter may reach out to half the miter limit times the width.
-  if ((pen.style & PS_JOIN_MASK) == PS_JOIN_MITER) half *= 10;
-  else if ((pen.style & PS_ENDCAP_MASK) == PS_ENDCAP_SQUARE) half *= 1.5;
-  return static_cast<LONG>(std::ceil(half)) + 2;
-}
-
-RECTL Grow(RECTL r, LONG by) { return {r.left - by, r.top - by, r.right + by, r.bottom + by}; }
-
-bool Hooked(const DrawingTarget& t, FLONG hook) { return (t.hooks & hook) != 0; }
-
-FLONG FillOptions(int fillMode) { return fillMode == WINDING ? FP_WINDINGMODE : FP_ALTERNATEMODE; }
-
-// Paints `area` with the brush through DrvBitBlt, the region as the call's clip.
-bool BlitRegion(const DrawingTarget& t, const engine::Region& area, BrushObject* brush, ROP4 rop4) {
-  if (area.IsEmpty()) return true;
-  auto blt = t.driver->Hook<PFN_DrvBitBlt>(INDEX_DrvBitBlt);
-  if (!Hooked(t, HOOK_BITBLT) || blt == nullptr) return false;
-  RECTL bounds = area.Bounds();
-  engine::EngineClip clip(&area, t.SurfaceBounds(), bounds);
-  if (clip.IsEmpty()) return true;
-  engine::EngineBrush* eb = brush != nullptr ? EngineBrushFor(t, *brush) : nullptr;
-  if (brush != nullptr && eb == nullptr) return false;
-  POINTL origin = t.state().brushOrg;
-  return blt(t.surface, nullptr, nullptr, clip.get(), nullptr, &bounds, nullptr, nullptr,
-             eb != nullptr ? eb->get() : nullptr, &origin, rop4) != FALSE;
-}
-
-}  // namespace
 
 MIX MixOf(int rop2) { return static_cast<MIX>(rop2) | (static_cast<MIX>(rop2) << 8); }
 

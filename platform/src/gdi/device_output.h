@@ -13,6 +13,10 @@ ROP4 Rop4OfMix(MIX mix);
 // The binary raster operation of a ROP3 that ignores the source (0 when it does not).
 int Rop2OfRop3(BYTE rop3);
 
+// The engine brush of this device for a GDI brush, bound to the driver's DrvRealizeBrush; null
+// when the brush cannot be made.
+engine::EngineBrush* EngineBrushFor(const DrawingTarget& t, BrushObject& brush);
+
 // The pen as the stroke hooks see it.
 engine::LineAttrs LineAttrsOf(const PenObject& pen);
 
