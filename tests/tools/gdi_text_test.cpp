@@ -300,6 +300,25 @@ TEST_F(GdiTextTest, EscapementTurnsTheBaselineAndTheFontTransform) {
   EXPECT_NEAR(c.fontXform.eM11, 0, 1e-6);
 }
 
+TEST_F(GdiTextTest, AWorldTransformScalesAndTurnsTheText) {
+  Select(-50, u"DejaVu Sans");
+  SetTextAlign(hdc, TA_BASELINE);
+  SetBkMode(hdc, TRANSPARENT);
+  ASSERT_EQ(SetGraphicsMode(hdc, GM_ADVANCED), GM_COMPATIBLE);
+  XFORM quarter{0, -2, 2, 0, 1000, 1000};  // twice the size, a quarter turn counter-clockwise
+  ASSERT_TRUE(SetWorldTransform(hdc, &quarter));
+  ASSERT_TRUE(TextOutW(hdc, 0, 0, u"HH", 2));
+  DrawCall c = One();
+  ASSERT_EQ(c.glyphs.size(), 2u);
+  EXPECT_EQ(c.glyphs[0].ptl.x, 1000);
+  EXPECT_EQ(c.glyphs[0].ptl.y, 1000);
+  EXPECT_EQ(c.glyphs[1].ptl.x, 1000);
+  EXPECT_LT(c.glyphs[1].ptl.y, 1000 - Width(u"H")) << "advances are twice the logical width, up the page";
+  EXPECT_NEAR(c.fontXform.eM12, -100.0 / 2048, 1e-6);
+  EXPECT_EQ(c.accel & (SO_VERTICAL | SO_REVERSED), SO_VERTICAL | SO_REVERSED);
+  EXPECT_NEAR(Width(u"H") * 2, 1000 - c.glyphs[1].ptl.y, 1);
+}
+
 TEST_F(GdiTextTest, HeightWidthWeightAndVerticalFacesShapeTheRealization) {
   Select(100, u"DejaVu Sans");
   TEXTMETRICW cell = Metrics();

@@ -46,8 +46,11 @@ std::optional<Realized> Realize(const DrawingTarget& t) {
   if (vertical) face.erase(face.begin());
   LONG weight = lf.lfWeight > 0 ? std::min<LONG>(lf.lfWeight, 1000) : FW_NORMAL;
   bool italic = lf.lfItalic != 0;
+  // A turning world transform turns the baseline with it.
+  LONG turn = 0;
+  if (s.graphicsMode == GM_ADVANCED) turn = Round(std::atan2(-m.m12, m.m11) * 1800 / kPi);
   char key[160];
-  std::snprintf(key, sizeof key, "%.6f/%.6f/%d/%d", out.scaleX, out.scaleY, t.dpiX, t.dpiY);
+  std::snprintf(key, sizeof key, "%.6f/%.6f/%d/%d/%d", out.scaleX, out.scaleY, t.dpiX, t.dpiY, static_cast<int>(turn));
   std::lock_guard g(s.font->lock);
   auto& slot = s.font->realized[key];
   if (slot != nullptr) {
@@ -63,7 +66,7 @@ std::optional<Realized> Realize(const DrawingTarget& t) {
   r.vertical = vertical;
   r.simulateBold = weight >= FW_SEMIBOLD && info->weight < FW_SEMIBOLD;
   r.simulateItalic = italic && !info->italic;
-  r.escapement = lf.lfEscapement % 3600;
+  r.escapement = ((lf.lfEscapement + turn) % 3600 + 3600) % 3600;
   auto file = info->file != nullptr ? info->file : fonts::LoadFontFile(info->path);
   // The face's own proportions first: the cell height and width of LOGFONTW are measured in them.
   engine::FontRealization probe = r;
