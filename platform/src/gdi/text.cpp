@@ -10,6 +10,7 @@
 #include "../fonts/font_faces.h"
 #include "dc_state.h"
 #include "device_output.h"
+#include "text_layout.h"
 #include "gdi_trace.h"
 #include "platform/font_objects.h"
 #include "platform/utf16.h"
@@ -20,19 +21,11 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-// A logical font as one device context realizes it.
-struct Realized {
-  std::shared_ptr<engine::EngineFont> font;
-  double scaleX = 1, scaleY = 1;  // device pixels per logical unit
-  const IFIMETRICS* ifi = nullptr;
-  double em = 0;
-  std::u16string family;
-};
-
 LONG Round(double v) { return static_cast<LONG>(std::lround(v)); }
 
-std::optional<Realized> Realize(const DrawingTarget& t) {
-  DcState& s = t.state();
+}  // namespace
+
+std::optional<Realized> Realize(const DcState& s, int dpiX, int dpiY) {
   if (s.font == nullptr) return std::nullopt;
   const LOGFONTW& lf = s.font->logFont;
   Matrix m = s.ToDevice();
@@ -50,7 +43,7 @@ std::optional<Realized> Realize(const DrawingTarget& t) {
   LONG turn = 0;
   if (s.graphicsMode == GM_ADVANCED) turn = Round(std::atan2(-m.m12, m.m11) * 1800 / kPi);
   char key[160];
-  std::snprintf(key, sizeof key, "%.6f/%.6f/%d/%d/%d", out.scaleX, out.scaleY, t.dpiX, t.dpiY, static_cast<int>(turn));
+  std::snprintf(key, sizeof key, "%.6f/%.6f/%d/%d/%d", out.scaleX, out.scaleY, dpiX, dpiY, static_cast<int>(turn));
   std::lock_guard g(s.font->lock);
   auto& slot = s.font->realized[key];
   if (slot != nullptr) {
@@ -60,8 +53,8 @@ std::optional<Realized> Realize(const DrawingTarget& t) {
   auto info = fonts::MatchFace(face, weight, italic);
   if (!info) return std::nullopt;
   engine::FontRealization r;
-  r.dpiX = t.dpiX;
-  r.dpiY = t.dpiY;
+  r.dpiX = dpiX;
+  r.dpiY = dpiY;
   r.charSet = lf.lfCharSet;
   r.vertical = vertical;
   r.simulateBold = weight >= FW_SEMIBOLD && info->weight < FW_SEMIBOLD;
@@ -78,7 +71,7 @@ std::optional<Realized> Realize(const DrawingTarget& t) {
   double upem = pi->fwdUnitsPerEm, cell = pi->fwdWinAscender + pi->fwdWinDescender;
   if (lf.lfHeight < 0) r.emPixels = -static_cast<double>(lf.lfHeight) * out.scaleY;
   else if (lf.lfHeight > 0) r.emPixels = lf.lfHeight * out.scaleY * upem / std::max(cell, 1.0);
-  else r.emPixels = t.dpiY / 6.0;  // 12 points
+  else r.emPixels = dpiY / 6.0;  // 12 points
   r.emPixels = std::clamp(r.emPixels, 0.05, 16384.0);
   if (lf.lfWidth > 0 && pi->fwdAveCharWidth > 0)
     r.widthScale = std::clamp(lf.lfWidth * out.scaleX / (pi->fwdAveCharWidth * r.emPixels / upem), 0.01, 100.0);
@@ -95,37 +88,10 @@ std::optional<Realized> Realize(const DrawingTarget& t) {
   return out;
 }
 
+namespace {
+
 double Units(const Realized& r, double fontUnits) { return fontUnits * r.em / r.ifi->fwdUnitsPerEm; }
 
-// Text metrics in device pixels; the callers scale them to logical units.
-TEXTMETRICW DeviceMetrics(const Realized& r, const LOGFONTW& lf) {
-  TEXTMETRICW tm{};
-  const IFIMETRICS* m = r.ifi;
-  tm.tmAscent = r.font->Ascent();
-  tm.tmDescent = r.font->Descent();
-  tm.tmHeight = tm.tmAscent + tm.tmDescent;
-  tm.tmInternalLeading = std::max<LONG>(0, tm.tmHeight - Round(r.em));
-  tm.tmExternalLeading = r.font->ExternalLeading();
-  double ws = r.font->realization().widthScale;
-  tm.tmAveCharWidth = Round(Units(r, m->fwdAveCharWidth) * ws);
-  tm.tmMaxCharWidth = static_cast<LONG>(r.font->get()->cxMax);
-  tm.tmWeight = lf.lfWeight > 0 ? lf.lfWeight : m->usWinWeight;
-  tm.tmOverhang = 0;
-  tm.tmDigitizedAspectX = r.font->realization().dpiX;
-  tm.tmDigitizedAspectY = r.font->realization().dpiY;
-  tm.tmFirstChar = m->wcFirstChar;
-  tm.tmLastChar = m->wcLastChar;
-  tm.tmDefaultChar = m->wcDefaultChar;
-  tm.tmBreakChar = m->wcBreakChar;
-  tm.tmItalic = lf.lfItalic != 0 || (m->fsSelection & FM_SEL_ITALIC) != 0;
-  tm.tmUnderlined = lf.lfUnderline != 0;
-  tm.tmStruckOut = lf.lfStrikeOut != 0;
-  // TMPF_FIXED_PITCH is set for variable-pitch faces.
-  BYTE pitch = (m->flInfo & FM_INFO_CONSTANT_WIDTH) != 0 ? 0 : TMPF_FIXED_PITCH;
-  tm.tmPitchAndFamily = static_cast<BYTE>(pitch | TMPF_VECTOR | TMPF_TRUETYPE | (lf.lfPitchAndFamily & 0xF0));
-  tm.tmCharSet = lf.lfCharSet == DEFAULT_CHARSET ? ANSI_CHARSET : lf.lfCharSet;
-  return tm;
-}
 
 TEXTMETRICW ToLogical(TEXTMETRICW tm, const Realized& r) {
   auto y = [&](LONG v) { return Round(v / r.scaleY); };
@@ -148,68 +114,6 @@ std::vector<HGLYPH> GlyphsOf(const Realized& r, std::u16string_view text, bool g
   return g;
 }
 
-struct Layout {
-  std::vector<HGLYPH> glyphs;
-  std::vector<POINTL> positions;  // device
-  std::vector<double> advances;   // device pixels along the baseline (dx/dy pairs with ETO_PDY)
-  std::vector<double> advancesY;
-  double endX = 0, endY = 0;      // device point after the last glyph
-  double baseX = 0, baseY = 0;    // device point of the first glyph's origin
-  RECTL cells{};                  // device box of the glyph cells
-  bool fixedPitch = false;
-};
-
-// Glyph origins in device pixels for text drawn at the device point (x, y), aligned as asked.
-Layout LayOut(const Realized& r, const DcState& s, double x, double y, std::vector<HGLYPH> glyphs, const INT* dx,
-              bool pdy) {
-  Layout l;
-  l.glyphs = std::move(glyphs);
-  size_t n = l.glyphs.size();
-  double a = r.font->realization().escapement * kPi / 1800.0, c = std::cos(a), sn = std::sin(a);
-  for (size_t i = 0; i < n; ++i) {
-    if (dx != nullptr) {
-      double lx = pdy ? dx[2 * i] : dx[i], ly = pdy ? dx[2 * i + 1] : 0;
-      // The spacing is in logical units along the page's axes, turned with the text.
-      l.advances.push_back(lx * r.scaleX);
-      l.advancesY.push_back(ly * r.scaleY);
-    } else {
-      l.advances.push_back(r.font->AdvanceFix(l.glyphs[i]) / 16.0 + s.charExtra * r.scaleX);
-      l.advancesY.push_back(0);
-    }
-  }
-  double along = 0, across = 0;
-  for (size_t i = 0; i < n; ++i) along += l.advances[i], across += l.advancesY[i];
-  // Offsets along the baseline (u) and down from it (v) for the alignment.
-  double u = 0, v = 0;
-  UINT h = s.textAlign & TA_CENTER;
-  if (h == TA_CENTER) u = -along / 2;
-  else if (h == TA_RIGHT) u = -along;
-  UINT vert = s.textAlign & TA_BASELINE;
-  double asc = r.font->Ascent(), desc = r.font->Descent();
-  if (vert == TA_BASELINE) v = 0;
-  else if (vert == TA_BOTTOM) v = -desc;
-  else v = asc;  // TA_TOP
-  // Baseline direction (c, −sn); "down" from the baseline (sn, c).
-  l.baseX = x + u * c + v * sn;
-  l.baseY = y - u * sn + v * c;
-  double pu = 0, pv = 0;
-  for (size_t i = 0; i < n; ++i) {
-    l.positions.push_back({Round(l.baseX + pu * c + pv * sn), Round(l.baseY - pu * sn + pv * c)});
-    pu += l.advances[i];
-    pv += l.advancesY[i];
-  }
-  l.endX = l.baseX + pu * c + pv * sn;
-  l.endY = l.baseY - pu * sn + pv * c;
-  double minX = 1e18, minY = 1e18, maxX = -1e18, maxY = -1e18;
-  for (double uu : {0.0, pu})
-    for (double vv : {-asc, desc}) {
-      double px = l.baseX + uu * c + vv * sn, py = l.baseY - uu * sn + vv * c;
-      minX = std::min(minX, px), maxX = std::max(maxX, px), minY = std::min(minY, py), maxY = std::max(maxY, py);
-    }
-  l.cells = n == 0 ? RECTL{} : RECTL{Round(std::floor(minX)), Round(std::floor(minY)), Round(std::ceil(maxX)),
-                                     Round(std::ceil(maxY))};
-  return l;
-}
 
 RECTL DeviceRect(const DcState& s, const RECT& r) {
   Matrix m = s.ToDevice();
@@ -225,37 +129,6 @@ RECTL Union(RECTL a, RECTL b) {
   return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right), std::max(a.bottom, b.bottom)};
 }
 
-// Underline and strike-out as device figures: a band along the baseline for each.
-std::vector<engine::PathPoints> Decorations(const Realized& r, const LOGFONTW& lf, const Layout& l) {
-  std::vector<engine::PathPoints> out;
-  double a = r.font->realization().escapement * kPi / 1800.0, c = std::cos(a), sn = std::sin(a);
-  double length = 0;
-  for (double adv : l.advances) length += adv;
-  auto band = [&](double top, double thickness) {
-    // top: distance below the baseline of the band's upper edge.
-    engine::PathPoints p;
-    auto at = [&](double uu, double vv) {
-      return POINTFIX{static_cast<FIX>(std::lround((l.baseX + uu * c + vv * sn) * 16)),
-                      static_cast<FIX>(std::lround((l.baseY - uu * sn + vv * c) * 16))};
-    };
-    POINTFIX p0 = at(0, top), p1 = at(length, top), p2 = at(length, top + thickness), p3 = at(0, top + thickness);
-    p.MoveTo(p0.x, p0.y);
-    p.LineTo(p1.x, p1.y);
-    p.LineTo(p2.x, p2.y);
-    p.LineTo(p3.x, p3.y);
-    p.CloseFigure();
-    out.push_back(std::move(p));
-  };
-  if (lf.lfUnderline != 0) {
-    double thick = std::max(1.0, std::round(Units(r, r.ifi->fwdUnderscoreSize)));
-    band(std::round(-Units(r, r.ifi->fwdUnderscorePosition)), thick);
-  }
-  if (lf.lfStrikeOut != 0) {
-    double thick = std::max(1.0, std::round(Units(r, r.ifi->fwdStrikeoutSize)));
-    band(std::round(-Units(r, r.ifi->fwdStrikeoutPosition)), thick);
-  }
-  return out;
-}
 
 // A band that lies along the page's axes on whole pixels, as a rectangle (right and bottom
 // exclusive); nothing for a turned one.
@@ -294,7 +167,7 @@ BOOL DrawText(const DrawingTarget& t, int x, int y, UINT options, const RECT* re
   DcState& s = t.state();
   if (count > 0 && text == nullptr) return Fail(ERROR_INVALID_PARAMETER);
   if (count > 0x100000) return Fail(ERROR_INVALID_PARAMETER);
-  auto r = Realize(t);
+  auto r = Realize(t.state(), t.dpiX, t.dpiY);
   if (!r) {
     GdiTrace("GDI: no face for the selected font\n");
     return Fail(ERROR_INVALID_HANDLE);
@@ -452,6 +325,123 @@ BOOL DrawText(const DrawingTarget& t, int x, int y, UINT options, const RECT* re
 char16_t LowerChar(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c; }
 
 }  // namespace
+
+// Text metrics in device pixels; the callers scale them to logical units.
+TEXTMETRICW DeviceMetrics(const Realized& r, const LOGFONTW& lf) {
+  TEXTMETRICW tm{};
+  const IFIMETRICS* m = r.ifi;
+  tm.tmAscent = r.font->Ascent();
+  tm.tmDescent = r.font->Descent();
+  tm.tmHeight = tm.tmAscent + tm.tmDescent;
+  tm.tmInternalLeading = std::max<LONG>(0, tm.tmHeight - Round(r.em));
+  tm.tmExternalLeading = r.font->ExternalLeading();
+  double ws = r.font->realization().widthScale;
+  tm.tmAveCharWidth = Round(Units(r, m->fwdAveCharWidth) * ws);
+  tm.tmMaxCharWidth = static_cast<LONG>(r.font->get()->cxMax);
+  tm.tmWeight = lf.lfWeight > 0 ? lf.lfWeight : m->usWinWeight;
+  tm.tmOverhang = 0;
+  tm.tmDigitizedAspectX = r.font->realization().dpiX;
+  tm.tmDigitizedAspectY = r.font->realization().dpiY;
+  tm.tmFirstChar = m->wcFirstChar;
+  tm.tmLastChar = m->wcLastChar;
+  tm.tmDefaultChar = m->wcDefaultChar;
+  tm.tmBreakChar = m->wcBreakChar;
+  tm.tmItalic = lf.lfItalic != 0 || (m->fsSelection & FM_SEL_ITALIC) != 0;
+  tm.tmUnderlined = lf.lfUnderline != 0;
+  tm.tmStruckOut = lf.lfStrikeOut != 0;
+  // TMPF_FIXED_PITCH is set for variable-pitch faces.
+  BYTE pitch = (m->flInfo & FM_INFO_CONSTANT_WIDTH) != 0 ? 0 : TMPF_FIXED_PITCH;
+  tm.tmPitchAndFamily = static_cast<BYTE>(pitch | TMPF_VECTOR | TMPF_TRUETYPE | (lf.lfPitchAndFamily & 0xF0));
+  tm.tmCharSet = lf.lfCharSet == DEFAULT_CHARSET ? ANSI_CHARSET : lf.lfCharSet;
+  return tm;
+}
+
+
+// Glyph origins in device pixels for text drawn at the device point (x, y), aligned as asked.
+Layout LayOut(const Realized& r, const DcState& s, double x, double y, std::vector<HGLYPH> glyphs, const INT* dx,
+              bool pdy) {
+  Layout l;
+  l.glyphs = std::move(glyphs);
+  size_t n = l.glyphs.size();
+  double a = r.font->realization().escapement * kPi / 1800.0, c = std::cos(a), sn = std::sin(a);
+  for (size_t i = 0; i < n; ++i) {
+    if (dx != nullptr) {
+      double lx = pdy ? dx[2 * i] : dx[i], ly = pdy ? dx[2 * i + 1] : 0;
+      // The spacing is in logical units along the page's axes, turned with the text.
+      l.advances.push_back(lx * r.scaleX);
+      l.advancesY.push_back(ly * r.scaleY);
+    } else {
+      l.advances.push_back(r.font->AdvanceFix(l.glyphs[i]) / 16.0 + s.charExtra * r.scaleX);
+      l.advancesY.push_back(0);
+    }
+  }
+  double along = 0, across = 0;
+  for (size_t i = 0; i < n; ++i) along += l.advances[i], across += l.advancesY[i];
+  // Offsets along the baseline (u) and down from it (v) for the alignment.
+  double u = 0, v = 0;
+  UINT h = s.textAlign & TA_CENTER;
+  if (h == TA_CENTER) u = -along / 2;
+  else if (h == TA_RIGHT) u = -along;
+  UINT vert = s.textAlign & TA_BASELINE;
+  double asc = r.font->Ascent(), desc = r.font->Descent();
+  if (vert == TA_BASELINE) v = 0;
+  else if (vert == TA_BOTTOM) v = -desc;
+  else v = asc;  // TA_TOP
+  // Baseline direction (c, −sn); "down" from the baseline (sn, c).
+  l.baseX = x + u * c + v * sn;
+  l.baseY = y - u * sn + v * c;
+  double pu = 0, pv = 0;
+  for (size_t i = 0; i < n; ++i) {
+    l.positions.push_back({Round(l.baseX + pu * c + pv * sn), Round(l.baseY - pu * sn + pv * c)});
+    pu += l.advances[i];
+    pv += l.advancesY[i];
+  }
+  l.endX = l.baseX + pu * c + pv * sn;
+  l.endY = l.baseY - pu * sn + pv * c;
+  double minX = 1e18, minY = 1e18, maxX = -1e18, maxY = -1e18;
+  for (double uu : {0.0, pu})
+    for (double vv : {-asc, desc}) {
+      double px = l.baseX + uu * c + vv * sn, py = l.baseY - uu * sn + vv * c;
+      minX = std::min(minX, px), maxX = std::max(maxX, px), minY = std::min(minY, py), maxY = std::max(maxY, py);
+    }
+  l.cells = n == 0 ? RECTL{} : RECTL{Round(std::floor(minX)), Round(std::floor(minY)), Round(std::ceil(maxX)),
+                                     Round(std::ceil(maxY))};
+  return l;
+}
+
+
+// Underline and strike-out as device figures: a band along the baseline for each.
+std::vector<engine::PathPoints> Decorations(const Realized& r, const LOGFONTW& lf, const Layout& l) {
+  std::vector<engine::PathPoints> out;
+  double a = r.font->realization().escapement * kPi / 1800.0, c = std::cos(a), sn = std::sin(a);
+  double length = 0;
+  for (double adv : l.advances) length += adv;
+  auto band = [&](double top, double thickness) {
+    // top: distance below the baseline of the band's upper edge.
+    engine::PathPoints p;
+    auto at = [&](double uu, double vv) {
+      return POINTFIX{static_cast<FIX>(std::lround((l.baseX + uu * c + vv * sn) * 16)),
+                      static_cast<FIX>(std::lround((l.baseY - uu * sn + vv * c) * 16))};
+    };
+    POINTFIX p0 = at(0, top), p1 = at(length, top), p2 = at(length, top + thickness), p3 = at(0, top + thickness);
+    p.MoveTo(p0.x, p0.y);
+    p.LineTo(p1.x, p1.y);
+    p.LineTo(p2.x, p2.y);
+    p.LineTo(p3.x, p3.y);
+    p.CloseFigure();
+    out.push_back(std::move(p));
+  };
+  if (lf.lfUnderline != 0) {
+    double thick = std::max(1.0, std::round(Units(r, r.ifi->fwdUnderscoreSize)));
+    band(std::round(-Units(r, r.ifi->fwdUnderscorePosition)), thick);
+  }
+  if (lf.lfStrikeOut != 0) {
+    double thick = std::max(1.0, std::round(Units(r, r.ifi->fwdStrikeoutSize)));
+    band(std::round(-Units(r, r.ifi->fwdStrikeoutPosition)), thick);
+  }
+  return out;
+}
+
 }  // namespace platform::gdi
 
 using namespace platform::gdi;
@@ -606,7 +596,7 @@ int EnumFontFamiliesExW(HDC hdc, LOGFONTW* logFont, FONTENUMPROCW proc, LPARAM l
 BOOL GetTextMetricsW(HDC hdc, TEXTMETRICW* metrics) {
   if (metrics == nullptr) return Fail(ERROR_INVALID_PARAMETER);
   return Guarded(hdc, [&](const DrawingTarget& t) -> BOOL {
-    auto r = Realize(t);
+    auto r = Realize(t.state(), t.dpiX, t.dpiY);
     if (!r) return Fail(ERROR_INVALID_HANDLE);
     *metrics = ToLogical(DeviceMetrics(*r, t.state().font->logFont), *r);
     return TRUE;
@@ -615,7 +605,7 @@ BOOL GetTextMetricsW(HDC hdc, TEXTMETRICW* metrics) {
 
 int GetTextFaceW(HDC hdc, int count, LPWSTR faceName) {
   return Guarded(hdc, [&](const DrawingTarget& t) -> int {
-    auto r = Realize(t);
+    auto r = Realize(t.state(), t.dpiX, t.dpiY);
     if (!r) return Fail(ERROR_INVALID_HANDLE);
     if (faceName == nullptr) return static_cast<int>(r->family.size() + 1);
     if (count <= 0) return Fail(ERROR_INVALID_PARAMETER);
@@ -627,7 +617,7 @@ int GetTextFaceW(HDC hdc, int count, LPWSTR faceName) {
 BOOL GetTextExtentPoint32W(HDC hdc, LPCWSTR text, int count, SIZE* size) {
   if (size == nullptr || count < 0 || (count > 0 && text == nullptr)) return Fail(ERROR_INVALID_PARAMETER);
   return Guarded(hdc, [&](const DrawingTarget& t) -> BOOL {
-    auto r = Realize(t);
+    auto r = Realize(t.state(), t.dpiX, t.dpiY);
     if (!r) return Fail(ERROR_INVALID_HANDLE);
     double width = 0;
     for (int i = 0; i < count; ++i) width += r->font->AdvanceFix(r->font->GlyphIndex(text[i])) / 16.0;
@@ -641,7 +631,7 @@ BOOL GetTextExtentPoint32W(HDC hdc, LPCWSTR text, int count, SIZE* size) {
 BOOL GetCharWidth32W(HDC hdc, UINT first, UINT last, INT* widths) {
   if (widths == nullptr || last < first || last - first > 0x10FFFF) return Fail(ERROR_INVALID_PARAMETER);
   return Guarded(hdc, [&](const DrawingTarget& t) -> BOOL {
-    auto r = Realize(t);
+    auto r = Realize(t.state(), t.dpiX, t.dpiY);
     if (!r) return Fail(ERROR_INVALID_HANDLE);
     for (UINT c = first; c <= last; ++c)
       widths[c - first] = Round(r->font->AdvanceFix(r->font->GlyphIndex(c)) / 16.0 / r->scaleX);
@@ -657,7 +647,7 @@ DWORD GetGlyphIndicesW(HDC hdc, LPCWSTR text, int count, WORD* indices, DWORD fl
   try {
     auto t = FindDrawingTarget(hdc);
     if (!t) return GDI_ERROR;
-    auto r = Realize(*t);
+    auto r = Realize(t->state(), t->dpiX, t->dpiY);
     if (!r) {
       SetLastError(ERROR_INVALID_HANDLE);
       return GDI_ERROR;
