@@ -233,8 +233,11 @@ TEST(FontObjects, FontFileAndIdentifiersFollowTheFileAndTheRealization) {
 }
 
 TEST(FontObjects, ForeignPointersAreRefused) {
-  FONTOBJ fake{};
-  STROBJ str{};
+  // Zeroed records with room behind them, as a caller's own objects would be.
+  alignas(8) BYTE rawFont[256] = {};
+  alignas(8) BYTE rawString[256] = {};
+  FONTOBJ& fake = *reinterpret_cast<FONTOBJ*>(rawFont);
+  STROBJ& str = *reinterpret_cast<STROBJ*>(rawString);
   HGLYPH g = 1;
   PVOID out = nullptr;
   ULONG size = 5, count = 5;
