@@ -383,6 +383,13 @@ TEST_F(GdiTextTest, MemoryFontsServeTheirFamilyAndMissingStylesAreSimulated) {
   EXPECT_EQ(count, 0u);
   EXPECT_EQ(AddFontMemResourceEx(junk, sizeof junk, nullptr, nullptr), nullptr);
   EXPECT_EQ(AddFontResourceExW(u"/nonexistent/font.ttf", FR_PRIVATE, nullptr), 0);
+  std::u16string path = platform::Utf8ToUtf16(kSansFile);
+  EXPECT_EQ(AddFontResourceExW(path.c_str(), FR_PRIVATE, nullptr), 1);
+  Select(-100, u"DejaVu Sans", FW_BOLD, false);
+  ASSERT_TRUE(TextOutW(hdc, 0, 0, u"a", 1));
+  EXPECT_EQ(One().fontType & FO_SIM_BOLD, FO_SIM_BOLD) << "the registered file's face comes first";
+  EXPECT_TRUE(RemoveFontResourceExW(path.c_str(), FR_PRIVATE, nullptr));
+  EXPECT_FALSE(RemoveFontResourceExW(path.c_str(), FR_PRIVATE, nullptr));
 }
 
 struct Seen {
