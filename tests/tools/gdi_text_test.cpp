@@ -239,6 +239,13 @@ TEST_F(GdiTextTest, BackgroundIsOpaqueByModeOrByRectangleAndClippingCutsToTheRec
   EXPECT_EQ(c.clipBounds.right, 130);
   EXPECT_GE(c.clipBounds.left, 100);
 
+  // An empty string only paints the rectangle.
+  ASSERT_TRUE(ExtTextOutW(hdc, 100, 100, ETO_OPAQUE, &box, nullptr, 0, nullptr));
+  auto calls = Take();
+  ASSERT_EQ(Hooks(calls), "BitBlt");
+  EXPECT_EQ(calls[0].target, (RECTL{50, 50, 400, 300}));
+  EXPECT_EQ(calls[0].brushColor, 0x003264C8u);
+
   // Wholly outside the clip: the driver is not called.
   RECT away{4000, 4000, 4010, 4010};
   ASSERT_TRUE(ExtTextOutW(hdc, 100, 100, ETO_CLIPPED, &away, u"ab", 2, nullptr));

@@ -279,7 +279,8 @@ BOOL DrawText(const DrawingTarget& t, int x, int y, UINT options, const RECT* re
     so.SetCharInc(static_cast<ULONG>(Round(l.advances[0])));
 
   auto textOut = t.driver != nullptr ? t.driver->Hook<PFN_DrvTextOut>(INDEX_DrvTextOut) : nullptr;
-  if ((t.hooks & HOOK_TEXTOUT) != 0 && textOut != nullptr) {
+  // No glyphs: only the background rectangle, which is a blit; a driver never sees an empty string.
+  if ((t.hooks & HOOK_TEXTOUT) != 0 && textOut != nullptr && !l.glyphs.empty()) {
     engine::EngineBrush* fore = EngineBrushFor(t, *foreground);
     engine::EngineBrush* back = opaque ? EngineBrushFor(t, *background) : nullptr;
     std::vector<RECTL> extraList = extras;
