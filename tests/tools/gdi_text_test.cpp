@@ -192,6 +192,18 @@ TEST_F(GdiTextTest, SpacingArraysPlaceEveryGlyphAndRightToLeftReverses) {
   EXPECT_EQ(c.glyphs[1].ptl.x, 1000 + Width(u"a"));
   EXPECT_TRUE(c.text.empty());
 
+  // A character beyond 16 bits is one glyph, spaced by both its entries; the driver's copy of
+  // the text keeps one unit per glyph.
+  const INT four[] = {10, 20, 30, 40};
+  ASSERT_TRUE(ExtTextOutW(hdc, 1000, 1000, 0, nullptr, u"a\U0001D538b", 4, four));
+  c = One();
+  ASSERT_EQ(c.glyphs.size(), 3u);
+  EXPECT_EQ(c.glyphs[1].ptl.x, 1010);
+  EXPECT_EQ(c.glyphs[2].ptl.x, 1060);
+  EXPECT_EQ(c.text, u"a\uFFFDb");
+  EXPECT_NE(c.glyphs[1].hg, 0u) << "DejaVu Sans has the double-struck A";
+  EXPECT_EQ(Width(u"a\U0001D538"), Width(u"a") + Width(u"\U0001D538"));
+
   WORD missing[1] = {};
   EXPECT_EQ(GetGlyphIndicesW(hdc, u"\xE000", 1, missing, GGI_MARK_NONEXISTING_GLYPHS), 1u);
   EXPECT_EQ(missing[0], 0xFFFF);

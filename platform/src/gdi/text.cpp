@@ -106,15 +106,6 @@ TEXTMETRICW ToLogical(TEXTMETRICW tm, const Realized& r) {
   return tm;
 }
 
-// Glyph handles of a string: its characters' glyphs, or the string itself with ETO_GLYPH_INDEX.
-std::vector<HGLYPH> GlyphsOf(const Realized& r, std::u16string_view text, bool glyphIndex) {
-  std::vector<HGLYPH> g;
-  g.reserve(text.size());
-  for (char16_t c : text) g.push_back(glyphIndex ? c : r.font->GlyphIndex(c));
-  return g;
-}
-
-
 RECTL DeviceRect(const DcState& s, const RECT& r) {
   Matrix m = s.ToDevice();
   double x0, y0, x1, y1;
@@ -172,28 +163,48 @@ BOOL DrawText(const DrawingTarget& t, int x, int y, UINT options, const RECT* re
     GdiTrace("GDI: no face for the selected font\n");
     return Fail(ERROR_INVALID_HANDLE);
   }
-  std::u16string str(text != nullptr ? std::u16string_view(text, count) : std::u16string_view());
   bool glyphIndex = (options & ETO_GLYPH_INDEX) != 0;
   bool pdy = (options & ETO_PDY) != 0 && dx != nullptr;
-  std::vector<INT> spacing;
-  if (dx != nullptr) spacing.assign(dx, dx + count * (pdy ? 2 : 1));
-  // Right-to-left reading: the characters are laid out from the last to the first.
-  if ((options & ETO_RTLREADING) != 0 || (s.textAlign & TA_RTLREADING) != 0) {
-    std::reverse(str.begin(), str.end());
-    if (pdy) {
-      for (size_t i = 0; i < count / 2; ++i) {
-        std::swap(spacing[2 * i], spacing[2 * (count - 1 - i)]);
-        std::swap(spacing[2 * i + 1], spacing[2 * (count - 1 - i) + 1]);
-      }
-    } else {
-      std::reverse(spacing.begin(), spacing.end());
+  // One glyph per character: a surrogate pair is one character, spaced by the sum of its two
+  // entries in the spacing array.
+  struct Character {
+    char32_t code;
+    INT dx, dy;
+  };
+  std::vector<Character> chars;
+  for (UINT i = 0; i < count;) {
+    char32_t code = text[i];
+    UINT units = 1;
+    if (!glyphIndex && code >= 0xD800 && code < 0xDC00 && i + 1 < count && text[i + 1] >= 0xDC00 &&
+        text[i + 1] < 0xE000) {
+      code = 0x10000 + ((code - 0xD800) << 10) + (text[i + 1] - 0xDC00u);
+      units = 2;
     }
+    Character c{code, 0, 0};
+    for (UINT k = i; dx != nullptr && k < i + units; ++k) {
+      c.dx += pdy ? dx[2 * k] : dx[k];
+      if (pdy) c.dy += dx[2 * k + 1];
+    }
+    chars.push_back(c);
+    i += units;
+  }
+  // Right-to-left reading: the characters are laid out from the last to the first.
+  if ((options & ETO_RTLREADING) != 0 || (s.textAlign & TA_RTLREADING) != 0) std::reverse(chars.begin(), chars.end());
+  std::vector<HGLYPH> glyphs;
+  std::vector<INT> spacing;
+  // The driver reads one code unit per glyph: characters beyond 16 bits stand as U+FFFD.
+  std::u16string str;
+  for (const Character& c : chars) {
+    glyphs.push_back(glyphIndex ? static_cast<HGLYPH>(c.code) : r->font->GlyphIndex(c.code));
+    str.push_back(c.code > 0xFFFF ? u'\uFFFD' : static_cast<char16_t>(c.code));
+    spacing.push_back(c.dx);
+    if (pdy) spacing.push_back(c.dy);
   }
   bool updateCp = (s.textAlign & TA_UPDATECP) != 0;
   POINT ref = updateCp ? s.current : POINT{x, y};
   double dxDev, dyDev;
   s.ToDevice().Apply(ref.x, ref.y, &dxDev, &dyDev);
-  Layout l = LayOut(*r, s, dxDev, dyDev, GlyphsOf(*r, str, glyphIndex), dx != nullptr ? spacing.data() : nullptr, pdy);
+  Layout l = LayOut(*r, s, dxDev, dyDev, std::move(glyphs), dx != nullptr ? spacing.data() : nullptr, pdy);
 
   if (updateCp) {
     // The current position moves to the end of the text (left aligned) or its start (right
@@ -621,7 +632,12 @@ BOOL GetTextExtentPoint32W(HDC hdc, LPCWSTR text, int count, SIZE* size) {
     auto r = Realize(t.state(), t.dpiX, t.dpiY);
     if (!r) return Fail(ERROR_INVALID_HANDLE);
     double width = 0;
-    for (int i = 0; i < count; ++i) width += r->font->AdvanceFix(r->font->GlyphIndex(text[i])) / 16.0;
+    for (int i = 0; i < count; ++i) {
+      char32_t code = text[i];
+      if (code >= 0xD800 && code < 0xDC00 && i + 1 < count && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000)
+        code = 0x10000 + ((code - 0xD800) << 10) + (text[++i] - 0xDC00u);
+      width += r->font->AdvanceFix(r->font->GlyphIndex(code)) / 16.0;
+    }
     TEXTMETRICW tm = ToLogical(DeviceMetrics(*r, t.state().font->logFont), *r);
     size->cx = Round(width / r->scaleX) + t.state().charExtra * count;
     size->cy = tm.tmHeight;
