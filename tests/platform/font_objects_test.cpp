@@ -232,9 +232,62 @@ TEST(FontObjects, FontFileAndIdentifiersFollowTheFileAndTheRealization) {
   EXPECT_EQ(out, nullptr);
 }
 
+// A collection of two faces made from two font files: the collection header, then each file with
+// its table offsets moved to where its tables now lie.
+std::vector<BYTE> Collection(const std::vector<BYTE>& a, const std::vector<BYTE>& b) {
+  auto be32 = [](std::vector<BYTE>& v, size_t at, uint32_t x) {
+    v[at] = static_cast<BYTE>(x >> 24), v[at + 1] = static_cast<BYTE>(x >> 16), v[at + 2] = static_cast<BYTE>(x >> 8),
+    v[at + 3] = static_cast<BYTE>(x);
+  };
+  auto rd32 = [](const std::vector<BYTE>& v, size_t at) {
+    return (uint32_t{v[at]} << 24) | (uint32_t{v[at + 1]} << 16) | (uint32_t{v[at + 2]} << 8) | v[at + 3];
+  };
+  std::vector<BYTE> out(20, 0);
+  out[0] = 't', out[1] = 't', out[2] = 'c', out[3] = 'f';
+  be32(out, 4, 0x00010000);
+  be32(out, 8, 2);
+  size_t slot = 12;
+  for (const auto* font : {&a, &b}) {
+    size_t base = out.size();
+    be32(out, slot, static_cast<uint32_t>(base));
+    slot += 4;
+    out.insert(out.end(), font->begin(), font->end());
+    size_t tables = (size_t{(*font)[4]} << 8) | (*font)[5];
+    for (size_t i = 0; i < tables; ++i) {
+      size_t entry = base + 12 + 16 * i + 8;
+      be32(out, entry, rd32(out, entry) + static_cast<uint32_t>(base));
+    }
+    while (out.size() % 4 != 0) out.push_back(0);
+  }
+  return out;
+}
+
+TEST(FontObjects, AMemberOfACollectionHandsOutTheWholeCollection) {
+  std::vector<BYTE> ttc = Collection(FileBytes(kSans), FileBytes(kSerif));
+  FontRealization r;
+  auto second = EngineFont::FromMemory(ttc, 1, r);
+  ASSERT_TRUE(second);
+  IFIMETRICS* ifi = FONTOBJ_pifi(second->get());
+  EXPECT_EQ(platform::Utf16ToUtf8(reinterpret_cast<const WCHAR*>(reinterpret_cast<BYTE*>(ifi) + ifi->dpwszFamilyName)),
+            "Liberation Serif");
+  EXPECT_EQ(second->get()->iFace, 2u);
+  ULONG size = 0;
+  auto* view = static_cast<const BYTE*>(FONTOBJ_pvTrueTypeFontFile(second->get(), &size));
+  ASSERT_EQ(size, ttc.size());
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(view), 4), "ttcf");
+  auto first = EngineFont::FromMemory(ttc, 0, r);
+  ASSERT_TRUE(first);
+  EXPECT_EQ(first->get()->iFace, 1u);
+  EXPECT_NE(first->get()->iUniq, second->get()->iUniq);
+  EXPECT_FALSE(EngineFont::FromMemory(ttc, 2, r));
+}
+
 TEST(FontObjects, ForeignPointersAreRefused) {
-  FONTOBJ fake{};
-  STROBJ str{};
+  // Zeroed records with room behind them, as a caller's own objects would be.
+  alignas(8) BYTE rawFont[256] = {};
+  alignas(8) BYTE rawString[256] = {};
+  FONTOBJ& fake = *reinterpret_cast<FONTOBJ*>(rawFont);
+  STROBJ& str = *reinterpret_cast<STROBJ*>(rawString);
   HGLYPH g = 1;
   PVOID out = nullptr;
   ULONG size = 5, count = 5;

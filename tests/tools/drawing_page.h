@@ -78,6 +78,7 @@ class PageTest : public testing::Test {
     Driver().surfaceErrors.clear();
     Driver().hooks = fakes::kDrawingHooks;
     Driver().refuseLikePrinter = true;
+    Driver().refuseText = false;
     platform::hooks::SetPlatformRoot(dir.str());
     platform::spooler::PrinterConfig config;
     config.name = u"Fake R7700";

@@ -326,6 +326,49 @@ BOOL GradientFill(SURFOBJ* dst, CLIPOBJ* pco, XLATEOBJ* xlo, TRIVERTEX*, ULONG n
   return Keep(std::move(call), false);
 }
 
+BOOL TextOut(SURFOBJ* pso, STROBJ* str, FONTOBJ* font, CLIPOBJ* pco, RECTL* extra, RECTL* opaque, BRUSHOBJ* fore,
+             BRUSHOBJ* back, POINTL*, MIX mix) {
+  Check(pso, "TextOut");
+  fakes::DrawCall call;
+  call.hook = "TextOut";
+  RecordClip(pco, call);
+  RecordBrush(fore, &call.brushColor, call);
+  call.mix = mix;
+  if (str != nullptr) {
+    call.positionsGiven = str->pgp != nullptr;
+    call.accel = str->flAccel;
+    call.charInc = str->ulCharInc;
+    call.background = str->rclBkGround;
+    if (str->pwszOrg != nullptr) call.text.assign(str->pwszOrg, str->cGlyphs);
+    STROBJ_vEnumStart(str);
+    ULONG c = 0;
+    GLYPHPOS* gp = nullptr;
+    BOOL more;
+    do {
+      more = STROBJ_bEnum(str, &c, &gp);
+      for (ULONG i = 0; i < c; ++i) call.glyphs.push_back({gp[i].hg, nullptr, gp[i].ptl});
+    } while (more);
+  }
+  if (font != nullptr) {
+    call.fontUniq = font->iUniq;
+    call.fontType = font->flFontType;
+    if (IFIMETRICS* ifi = FONTOBJ_pifi(font)) {
+      call.family = reinterpret_cast<const WCHAR*>(reinterpret_cast<const BYTE*>(ifi) + ifi->dpwszFamilyName);
+      call.unitsPerEm = ifi->fwdUnitsPerEm;
+      call.charSet = ifi->jWinCharSet;
+    }
+    if (XFORMOBJ* xo = FONTOBJ_pxoGetXform(font)) (void)XFORMOBJ_iGetXform(xo, &call.fontXform);
+    (void)FONTOBJ_pvTrueTypeFontFile(font, &call.fontFileSize);
+  }
+  if (opaque != nullptr) {
+    call.hasOpaque = true;
+    call.opaque = *opaque;
+    if (back != nullptr) call.opaqueColor = back->iSolidColor;
+  }
+  for (RECTL* r = extra; r != nullptr && (r->left | r->top | r->right | r->bottom) != 0; ++r) call.extras.push_back(*r);
+  return Keep(std::move(call), g_state.refuseText);
+}
+
 BOOL ResetPDEV(DHPDEV oldPdev, DHPDEV newPdev) {
   Pdev* o = Of(oldPdev);
   Pdev* n = Of(newPdev);
@@ -411,6 +454,7 @@ DRVFN g_hooks[] = {
     {INDEX_DrvStretchBlt, reinterpret_cast<PFN>(&StretchBlt)},
     {INDEX_DrvTransparentBlt, reinterpret_cast<PFN>(&TransparentBlt)},
     {INDEX_DrvGradientFill, reinterpret_cast<PFN>(&GradientFill)},
+    {INDEX_DrvTextOut, reinterpret_cast<PFN>(&TextOut)},
 };
 
 }  // namespace

@@ -55,10 +55,28 @@ struct DrawCall {
   ULONG transparentKey = 0;
   ULONG vertices = 0;
   ULONG meshes = 0;
+  // DrvTextOut: the string and font objects as the hook saw them.
+  std::vector<GLYPHPOS> glyphs;  // enumerated; pgdf not kept
+  bool positionsGiven = false;   // STROBJ.pgp was set
+  FLONG accel = 0;
+  ULONG charInc = 0;
+  RECTL background{};
+  std::u16string text;           // pwszOrg, cGlyphs characters
+  ULONG fontUniq = 0;
+  FLONG fontType = 0;
+  std::u16string family;         // from FONTOBJ_pifi
+  LONG unitsPerEm = 0;
+  BYTE charSet = 0;
+  XFORML fontXform{};
+  bool hasOpaque = false;
+  RECTL opaque{};
+  ULONG opaqueColor = 0;
+  std::vector<RECTL> extras;     // up to the all-zero end
+  ULONG fontFileSize = 0;
 };
 
 // The drawing hooks the fake associates with its surface.
-constexpr FLONG kDrawingHooks = HOOK_BITBLT | HOOK_STROKEPATH | HOOK_FILLPATH | HOOK_STROKEANDFILLPATH;
+constexpr FLONG kDrawingHooks = HOOK_BITBLT | HOOK_STROKEPATH | HOOK_FILLPATH | HOOK_STROKEANDFILLPATH | HOOK_TEXTOUT;
 // And the image hooks a raster printer driver adds.
 constexpr FLONG kImageHooks = HOOK_COPYBITS | HOOK_STRETCHBLT | HOOK_TRANSPARENTBLT | HOOK_GRADIENTFILL;
 
@@ -72,6 +90,7 @@ struct DriverState {
   FLONG hooks = kDrawingHooks;  // what DrvEnableSurface passes to EngAssociateSurface
   // Refuse what the printer's own driver refuses: geometric strokes and fills under a complex clip.
   bool refuseLikePrinter = true;
+  bool refuseText = false;  // DrvTextOut returns FALSE (after recording)
 };
 
 struct InterfaceState {

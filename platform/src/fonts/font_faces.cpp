@@ -70,8 +70,14 @@ std::vector<FaceInfo> FacesOfFile(const std::shared_ptr<const FontFile>& file, b
   return faces;
 }
 
+// fontconfig's configuration lives until the process ends; releasing it then keeps leak checkers
+// quiet about the library's own allocations.
 bool ConfigReady() {
-  static bool ready = FcInit() == FcTrue;
+  static bool ready = [] {
+    if (FcInit() != FcTrue) return false;
+    std::atexit([] { FcFini(); });
+    return true;
+  }();
   return ready;
 }
 

@@ -14,7 +14,9 @@ DcState::DcState()
     : penHandle(GetStockObject(BLACK_PEN)),
       pen(StockPen(BLACK_PEN)),
       brushHandle(GetStockObject(WHITE_BRUSH)),
-      brush(StockBrush(WHITE_BRUSH)) {}
+      brush(StockBrush(WHITE_BRUSH)),
+      fontHandle(GetStockObject(SYSTEM_FONT)),
+      font(FindFont(fontHandle)) {}
 
 Matrix DcState::ToDevice() const {
   Matrix page = PageMatrix(this->page);
@@ -59,6 +61,12 @@ HGDIOBJ SelectObject(HDC hdc, HGDIOBJ object) {
     s->brushHandle = object;
     return previous;
   }
+  if (auto font = FindFont(object)) {
+    HGDIOBJ previous = s->fontHandle;
+    s->font = std::move(font);
+    s->fontHandle = object;
+    return previous;
+  }
   if (FindRegion(object) != nullptr) {
     int complexity = ExtSelectClipRgn(hdc, static_cast<HRGN>(object), RGN_COPY);
     return reinterpret_cast<HGDIOBJ>(static_cast<intptr_t>(complexity));
@@ -73,6 +81,7 @@ HGDIOBJ GetCurrentObject(HDC hdc, UINT type) {
   if (s == nullptr) return nullptr;
   if (type == OBJ_PEN || type == OBJ_EXTPEN) return s->penHandle;
   if (type == OBJ_BRUSH) return s->brushHandle;
+  if (type == OBJ_FONT) return s->fontHandle;
   return nullptr;
 }
 

@@ -35,6 +35,14 @@ struct DcState {
   std::optional<engine::Region> clip;  // device pixels; none is the whole surface
   PathBracket bracket = PathBracket::kNone;
   PathBuilder path;
+  // Text.
+  HGDIOBJ fontHandle = nullptr;
+  std::shared_ptr<FontObject> font;
+  UINT textAlign = TA_LEFT | TA_TOP | TA_NOUPDATECP;
+  COLORREF textColor = 0x000000;
+  COLORREF bkColor = 0xFFFFFF;
+  int bkMode = OPAQUE;
+  int charExtra = 0;
 
   DcState();
   // Logical to device: the world transform (GM_ADVANCED only), then the page's.

@@ -130,6 +130,32 @@ DWORD ObjectType(HGDIOBJ handle) {
   return it == Table().end() ? 0 : it->second.type;
 }
 
+std::shared_ptr<FontObject> FindFont(HGDIOBJ handle) {
+  return std::static_pointer_cast<FontObject>(Find(handle, OBJ_FONT));
+}
+
+HGDIOBJ NewFont(std::shared_ptr<FontObject> font) { return Add(OBJ_FONT, std::move(font)); }
+
+HGDIOBJ StockFontHandle(int index) {
+  // Sans-serif faces for the variable and GUI fonts, monospaced ones for the fixed fonts.
+  static const std::map<int, HGDIOBJ> fonts = [] {
+    std::map<int, HGDIOBJ> m;
+    for (int i : {OEM_FIXED_FONT, ANSI_FIXED_FONT, ANSI_VAR_FONT, SYSTEM_FONT, DEVICE_DEFAULT_FONT, SYSTEM_FIXED_FONT,
+                  DEFAULT_GUI_FONT}) {
+      auto f = std::make_shared<FontObject>();
+      bool fixed = i == OEM_FIXED_FONT || i == ANSI_FIXED_FONT || i == SYSTEM_FIXED_FONT;
+      const char16_t* face = fixed ? u"Courier New" : u"Arial";
+      for (size_t k = 0; face[k] != 0; ++k) f->logFont.lfFaceName[k] = face[k];
+      f->logFont.lfWeight = i == SYSTEM_FONT ? FW_BOLD : FW_NORMAL;
+      f->logFont.lfPitchAndFamily = fixed ? (FIXED_PITCH | FF_MODERN) : (VARIABLE_PITCH | FF_SWISS);
+      m[i] = Add(OBJ_FONT, std::move(f), true);
+    }
+    return m;
+  }();
+  auto it = fonts.find(index);
+  return it == fonts.end() ? nullptr : it->second;
+}
+
 HRGN NewRegion(engine::Region region) {
   auto r = std::make_shared<RegionObject>();
   r->region = std::move(region);
@@ -337,6 +363,7 @@ HBRUSH CreateBrushIndirect(const LOGBRUSH* brush) {
 }
 
 HGDIOBJ GetStockObject(int index) {
+  if (HGDIOBJ font = StockFontHandle(index)) return font;
   if (index < WHITE_BRUSH || index > NULL_PEN) return nullptr;
   return Stocks().handles[index];
 }

@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "platform/engine_objects.h"
@@ -38,6 +39,13 @@ struct PenObject {
   UINT kind() const { return style & PS_STYLE_MASK; }
 };
 
+// A logical font and the realizations made of it, one per device scale and resolution.
+struct FontObject {
+  LOGFONTW logFont{};
+  std::mutex lock;
+  std::map<std::string, std::shared_ptr<void>> realized;  // owned by text.cpp
+};
+
 struct RegionObject {
   engine::Region region;  // device coordinates
 };
@@ -52,6 +60,10 @@ std::shared_ptr<RegionObject> FindRegion(HGDIOBJ handle);
 // OBJ_PEN, OBJ_EXTPEN, OBJ_BRUSH, OBJ_REGION, or 0 for an unknown handle.
 DWORD ObjectType(HGDIOBJ handle);
 HRGN NewRegion(engine::Region region);
+std::shared_ptr<FontObject> FindFont(HGDIOBJ handle);
+HGDIOBJ NewFont(std::shared_ptr<FontObject> font);
+// The stock fonts (OEM_FIXED_FONT to DEFAULT_GUI_FONT); null for other indices.
+HGDIOBJ StockFontHandle(int index);
 
 std::shared_ptr<PenObject> StockPen(int index);
 std::shared_ptr<BrushObject> StockBrush(int index);
