@@ -6,6 +6,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/engine_objects.h"
@@ -23,17 +25,49 @@ struct Region::Impl {
 inline pixman_box32_t ToBox(const RECTL& r) { return pixman_box32_t{r.left, r.top, r.right, r.bottom}; }
 
 // Each DDI record is the first member of a standard-layout header that names its owner, so a
-// pointer handed to a hook leads back to the engine object; the tag rejects foreign pointers.
+// pointer handed to a hook leads back to the engine object. Live headers are registered: a
+// foreign pointer (a caller's own record) is rejected before anything past its record is read.
 template <typename Ddi, typename Owner, uint32_t Tag>
 struct Header {
   Ddi obj{};
   uint32_t tag = Tag;
   Owner* owner = nullptr;
 
+  Header() { Register(this); }
+  Header(const Header& o) : obj(o.obj), tag(o.tag), owner(o.owner) { Register(this); }
+  Header& operator=(const Header& o) {
+    obj = o.obj;
+    tag = o.tag;
+    owner = o.owner;
+    return *this;
+  }
+  ~Header() {
+    std::lock_guard g(Lock());
+    Live().erase(this);
+  }
+
   static Owner* From(const Ddi* p) {
     if (p == nullptr) return nullptr;
+    std::lock_guard g(Lock());
+    auto it = Live().find(reinterpret_cast<const void*>(p));
+    if (it == Live().end()) return nullptr;
     auto* h = reinterpret_cast<const Header*>(p);
     return h->tag == Tag ? h->owner : nullptr;
+  }
+
+ private:
+  static void Register(const Header* h) {
+    std::lock_guard g(Lock());
+    Live().insert(h);
+  }
+  // Never destroyed: engine objects kept in static tables may outlive any static here.
+  static std::unordered_set<const void*>& Live() {
+    static auto* live = new std::unordered_set<const void*>;
+    return *live;
+  }
+  static std::mutex& Lock() {
+    static auto* m = new std::mutex;
+    return *m;
   }
 };
 
