@@ -2,7 +2,7 @@
 # Installs the Debian packages the build needs, only those not yet present.
 set -euo pipefail
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev
-          nlohmann-json3-dev libfreetype-dev libpng-dev libpixman-1-dev pkg-config
+          nlohmann-json3-dev libfreetype-dev libpng-dev libpixman-1-dev libcairo2-dev pkg-config
           libfontconfig-dev fonts-dejavu-core fonts-liberation)
 missing=()
 for p in "${packages[@]}"; do

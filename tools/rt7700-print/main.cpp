@@ -20,6 +20,7 @@
 #include "job_file.h"
 #include "job_settings.h"
 #include "page_drawing.h"
+#include "preview.h"
 #include "temporaries.h"
 #include "terminal_text.h"
 #include "platform/spooler_admin.h"
@@ -74,6 +75,7 @@ void Usage(FILE* out) {
                "usage: rt7700-print [JOB.json | --pages N] [-o NAME=VALUE]... [-n COPIES] [-t TITLE]\n"
                "                    (--output FILE | -d URI [--timeout SECONDS])\n"
                "       rt7700-print --capabilities\n"
+               "       rt7700-print [JOB.json | --pages N] [-o NAME=VALUE]... --preview DIR [--preview-dpi N]\n"
                "\n"
                "Prints a job on a Taliro R7700 printer through the driver.\n"
                "\n"
@@ -98,6 +100,9 @@ void Usage(FILE* out) {
                "  --capabilities    list what the driver reports for the printer, one item a line:\n"
                "                    papers (custom ones too) with ids, sizes and names, paper\n"
                "                    sources, resolutions, copies, two-sided, collation, landscape\n"
+               "  --preview DIR     print nothing: draw each page as the application drew it, on the\n"
+               "                    printer's paper, into DIR/page-001.png, ... (DIR is created)\n"
+               "  --preview-dpi N   the previews' resolution (%d to %d; default %d)\n"
                "  -h, --help        this text\n"
                "\n"
                "Settings:\n%s"
@@ -105,7 +110,8 @@ void Usage(FILE* out) {
                "Exit status: 0 printed, 1 the job failed, 2 bad input (nothing written), 128 + the\n"
                "signal's number when a signal cancelled it (130 for Ctrl-C).\n"
                "A summary goes to standard error; with a terminal there, a progress line per page.\n",
-               kMaxJobFileBytes >> 20, kMinTimeout, kMaxTimeout, kDefaultTimeout, SettingsHelp().c_str());
+               kMaxJobFileBytes >> 20, kMinTimeout, kMaxTimeout, kDefaultTimeout, kMinPreviewDpi, kMaxPreviewDpi,
+               kDefaultPreviewDpi, SettingsHelp().c_str());
 }
 
 int BadInput(const InputError& e) {
@@ -150,6 +156,8 @@ struct Request {
   std::optional<std::string> device;
   std::optional<int> timeout;
   std::string timeoutField;
+  std::optional<std::string> preview;
+  std::optional<int> previewDpi;
   struct Option {
     std::string name, value, field;
   };
@@ -219,6 +227,20 @@ std::optional<int> ParseArguments(int argc, char** argv, Request& r) {
       if (*r.timeout < kMinTimeout || *r.timeout > kMaxTimeout) return CommandLineError(r.timeoutField, expected);
     } else if (a == "--capabilities") {
       r.capabilities = true;
+    } else if (a == "--preview" || a.rfind("--preview=", 0) == 0) {
+      if (a == "--preview" && !(v = takeText(i)))
+        return CommandLineError(a, "expected a folder after --preview (./NAME for one that starts with -)");
+      r.preview = a == "--preview" ? *v : a.substr(10);
+      if (r.preview->empty()) return CommandLineError("--preview", "expected a folder");
+    } else if (a == "--preview-dpi") {
+      v = take(i);
+      const std::string field = "--preview-dpi" + (v ? " " + *v : std::string());
+      const std::string expected = "expected a resolution from " + std::to_string(kMinPreviewDpi) + " to " +
+                                   std::to_string(kMaxPreviewDpi) + " after --preview-dpi";
+      if (!v || v->empty() || v->size() > 4 || v->find_first_not_of("0123456789") != std::string::npos)
+        return CommandLineError(field, expected);
+      r.previewDpi = std::stoi(*v);
+      if (*r.previewDpi < kMinPreviewDpi || *r.previewDpi > kMaxPreviewDpi) return CommandLineError(field, expected);
     } else if (a == "--pages") {
       if (!(v = take(i))) return CommandLineError("--pages", "expected a page count after --pages");
       const std::string& n = *v;
@@ -234,14 +256,17 @@ std::optional<int> ParseArguments(int argc, char** argv, Request& r) {
     }
   }
   if (r.capabilities) {
-    if (!r.jobFile.empty() || r.pages || r.output || r.device || !r.options.empty())
+    if (!r.jobFile.empty() || r.pages || r.output || r.device || r.preview || !r.options.empty())
       return CommandLineError("--capabilities", "expected no job, settings or output with --capabilities");
     return std::nullopt;
   }
   if (r.jobFile.empty() && !r.pages) return CommandLineError("(job)", "expected a job file or --pages N");
   if (!r.jobFile.empty() && r.pages) return CommandLineError("--pages", "expected a job file or --pages, not both");
-  if (r.output.has_value() == r.device.has_value())
-    return CommandLineError("(output)", "expected one of --output FILE and -d URI");
+  if (r.previewDpi && !r.preview) return CommandLineError("--preview-dpi", "expected --preview DIR with it");
+  if (r.preview && (r.output || r.device || r.timeout))
+    return CommandLineError("--preview", "expected either a preview or an output, not both");
+  if (!r.preview && r.output.has_value() == r.device.has_value())
+    return CommandLineError("(output)", "expected one of --output FILE, -d URI and --preview DIR");
   return std::nullopt;
 }
 
@@ -311,6 +336,30 @@ int Cancelled(int signal) {
   return signal != 0 ? 128 + signal : kExitCancelled;
 }
 
+// Draws each page into DIR/page-NNN.png; progress and failures as for printing.
+int Preview(HDC printer, const JobFile& job, long long pages, const std::string& dir, int dpi,
+            const std::string& document) {
+  bool progress = isatty(STDERR_FILENO) != 0;
+  size_t nextDrawn = 0;
+  for (long long page = 1; page <= pages; ++page) {
+    if (g_signal != 0) return Cancelled(g_signal);
+    const PageDrawing* drawing = nullptr;
+    if (nextDrawn < job.drawn.size() && job.drawn[nextDrawn].number == page) drawing = &job.drawn[nextDrawn++].drawing;
+    Unit unit = drawing != nullptr ? drawing->unit.value_or(job.unit.value_or(Unit::Point)) : Unit::Point;
+    if (auto e = PreviewPage(printer, drawing, unit, dpi, PreviewFileName(dir, page))) {
+      if (progress) std::fprintf(stderr, "\n");
+      Say("the preview failed: page " + std::to_string(page) + ", " + *e);
+      return kExitFailed;
+    }
+    if (progress) std::fprintf(stderr, "\r%s: page %lld of %lld", kProgram, page, pages);
+  }
+  if (progress && pages > 0) std::fprintf(stderr, "\n");
+  if (g_signal != 0) return Cancelled(g_signal);
+  Say("\"" + document + "\": " + std::to_string(pages) + " page" + (pages == 1 ? "" : "s") + " previewed at " +
+      std::to_string(dpi) + " dpi in " + dir);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -340,6 +389,14 @@ int main(int argc, char** argv) {
   std::optional<mode_t> targetMode;
   if (request.capabilities) {
     // Nothing is printed.
+  } else if (request.preview) {
+    std::error_code ec;
+    fs::create_directories(*request.preview, ec);
+    if (!fs::is_directory(*request.preview, ec))
+      return CommandLineError("--preview " + *request.preview, "expected a folder that exists or can be made");
+    // Nothing is printed: the printer is set up for its paper and resolution only.
+    port = "MEMORY:";
+    destination.name = *request.preview;
   } else if (request.device) {
     auto device = DevicePort(request, destination);
     if (auto* e = std::get_if<InputError>(&device)) return BadInput(*e);
@@ -448,6 +505,11 @@ int main(int argc, char** argv) {
   if (hdc == nullptr) {
     Say("cannot open the printer: " + FailureText(GetLastError(), destination));
     return kExitFailed;
+  }
+  if (request.preview) {
+    int code = Preview(hdc, job, pages, *request.preview, request.previewDpi.value_or(kDefaultPreviewDpi), document);
+    (void)DeleteDC(hdc);
+    return code;
   }
   std::u16string docName = platform::Utf8ToUtf16(document);
   DOCINFOW doc{sizeof(DOCINFOW), docName.c_str(), [&port] {

@@ -65,12 +65,13 @@ struct DrawingTarget {
   uint64_t pdevSerial = 0;  // tells PDEVs apart though the driver reuses an address
   int dpiX = 600, dpiY = 600;
   bool inPage = false;  // drawing outside a page reaches no hook
+  bool memory = false;  // a memory DC's bitmap: drawn into by the platform, no driver
 
   DcState& state() const { return graphics->state; }
   RECTL SurfaceBounds() const { return {0, 0, surface->sizlBitmap.cx, surface->sizlBitmap.cy}; }
 };
 
-// Null, with ERROR_INVALID_HANDLE, for a handle that is no printer device context.
+// Null, with ERROR_INVALID_HANDLE, for a handle that is no printer or memory device context.
 std::optional<DrawingTarget> FindDrawingTarget(HDC hdc);
 
 }  // namespace platform::gdi

@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "gdi_trace.h"
+#include "memory_dc_render.h"
 
 namespace platform::gdi {
 namespace {
@@ -168,6 +169,7 @@ engine::LineAttrs LineAttrsOf(const PenObject& pen) {
 
 bool FillPathOnDevice(const DrawingTarget& t, const DevicePath& path, BrushObject& brush, int fillMode, MIX mix) {
   if (path.empty()) return true;
+  if (t.memory) return FillPathInMemory(t, path, brush, fillMode, static_cast<int>(mix & 0xFF));
   const DcState& s = t.state();
   engine::EngineClip clip(s.clip ? &*s.clip : nullptr, t.SurfaceBounds(), engine::PathPixelBounds(path));
   if (clip.IsEmpty()) return true;
@@ -186,6 +188,7 @@ bool FillPathOnDevice(const DrawingTarget& t, const DevicePath& path, BrushObjec
 
 bool StrokePathOnDevice(const DrawingTarget& t, const DevicePath& path, const PenObject& pen, MIX mix) {
   if (path.empty()) return true;
+  if (t.memory) return StrokePathInMemory(t, path, pen, static_cast<int>(mix & 0xFF));
   const DcState& s = t.state();
   engine::EngineClip clip(s.clip ? &*s.clip : nullptr, t.SurfaceBounds(),
                           Grow(engine::PathPixelBounds(path), StrokeMargin(t, pen)));
@@ -212,6 +215,10 @@ bool StrokePathOnDevice(const DrawingTarget& t, const DevicePath& path, const Pe
 bool StrokeAndFillPathOnDevice(const DrawingTarget& t, const DevicePath& path, const PenObject& pen,
                                BrushObject& brush, int fillMode, MIX mix) {
   if (path.empty()) return true;
+  if (t.memory) {
+    bool filled = FillPathInMemory(t, path, brush, fillMode, static_cast<int>(mix & 0xFF));
+    return StrokePathInMemory(t, path, pen, static_cast<int>(mix & 0xFF)) && filled;
+  }
   const DcState& s = t.state();
   auto both = t.driver->Hook<PFN_DrvStrokeAndFillPath>(INDEX_DrvStrokeAndFillPath);
   if (Hooked(t, HOOK_STROKEANDFILLPATH) && both != nullptr) {
@@ -236,6 +243,7 @@ bool StrokeAndFillPathOnDevice(const DrawingTarget& t, const DevicePath& path, c
 }
 
 bool BlitRectOnDevice(const DrawingTarget& t, const RECTL& rect, BrushObject* brush, ROP4 rop4) {
+  if (t.memory) return BlitRectInMemory(t, rect, brush, static_cast<BYTE>(rop4 & 0xFF));
   const DcState& s = t.state();
   RECTL r = {std::min(rect.left, rect.right), std::min(rect.top, rect.bottom), std::max(rect.left, rect.right),
              std::max(rect.top, rect.bottom)};

@@ -7,6 +7,7 @@
 
 #include "dc_state.h"
 #include "platform/engine_bitmaps.h"
+#include "platform/memory_dc.h"
 
 namespace platform::gdi {
 
@@ -42,6 +43,7 @@ struct MemoryDc {
   DcGraphics graphics;
   std::shared_ptr<BitmapObject> bitmap;
   HGDIOBJ bitmapHandle = nullptr;
+  MemoryDcDevice device;
 };
 
 std::shared_ptr<MemoryDc> FindMemoryDc(HDC hdc);

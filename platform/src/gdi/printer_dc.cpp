@@ -16,6 +16,7 @@
 #include "gdi_bitmaps.h"
 #include "engine/device_table.h"
 #include "gdi_trace.h"
+#include "memory_dc_render.h"
 #include "platform/spooler_admin.h"
 #include "platform/utf16.h"
 #include "spooler/spooler_internal.h"
@@ -274,6 +275,7 @@ HDC CreatePrinterDc(LPCWSTR device, const DEVMODEW* devmode) {
 }  // namespace
 
 std::optional<DrawingTarget> FindDrawingTarget(HDC hdc) {
+  if (auto memory = MemoryDrawingTarget(hdc)) return memory;
   auto dc = Find(hdc);
   if (dc == nullptr) return std::nullopt;
   DrawingTarget t;
@@ -462,6 +464,7 @@ int ExtEscape(HDC hdc, int escape, int cjInput, LPCSTR inData, int cjOutput, LPS
 }
 
 int GetDeviceCaps(HDC hdc, int index) {
+  if (auto memory = MemoryDcCaps(hdc, index)) return *memory;
   auto dc = Find(hdc);
   if (dc == nullptr) return 0;
   const GDIINFO& g = dc->gdiInfo;
