@@ -419,6 +419,11 @@ PLATFORM_API int WINAPI SetDIBits(HDC hdc, HBITMAP bitmap, UINT start, UINT line
 // With null bits, fills the header (size, bit count, image size) and returns nonzero.
 PLATFORM_API int WINAPI GetDIBits(HDC hdc, HBITMAP bitmap, UINT start, UINT lines, void* bits, BITMAPINFO* info,
                                   UINT usage);
+// IMAGE_BITMAP with LR_LOADFROMFILE only: a BMP file (core, info, V4 or V5 header; 1 to 32 bits;
+// RLE4, RLE8, bit fields). cx, cy: 0 keeps the image's size, else it is stretched (nearest pixel).
+// A malformed file fails with ERROR_INVALID_DATA and a trace saying what is wrong; a kind not read
+// (embedded JPEG or PNG) with ERROR_NOT_SUPPORTED.
+PLATFORM_API HANDLE WINAPI LoadImageW(HINSTANCE instance, LPCWSTR name, UINT type, int cx, int cy, UINT load);
 PLATFORM_API int WINAPI SetStretchBltMode(HDC hdc, int mode);
 PLATFORM_API int WINAPI GetStretchBltMode(HDC hdc);
 PLATFORM_API BOOL WINAPI BitBlt(HDC dest, int x, int y, int width, int height, HDC src, int xSrc, int ySrc,
