@@ -4,6 +4,8 @@
 #include <cmath>
 #include <nlohmann/json.hpp>
 
+#include "text_op.h"
+
 namespace rt7700print {
 namespace {
 
@@ -28,7 +30,7 @@ constexpr Named<OpKind> kOps[] = {
     {"pie", OpKind::Pie},             {"chord", OpKind::Chord},
     {"path", OpKind::Path},           {"clip", OpKind::Clip},
     {"save", OpKind::Save},           {"restore", OpKind::Restore},
-    {"set", OpKind::Set}};
+    {"set", OpKind::Set},             {"text", OpKind::Text}};
 
 constexpr Named<UINT> kPenStyles[] = {{"solid", PS_SOLID},          {"dash", PS_DASH},
                                       {"dot", PS_DOT},              {"dash-dot", PS_DASHDOT},
@@ -83,6 +85,9 @@ const char* FieldsOf(OpKind kind) {
     case OpKind::Save:
     case OpKind::Restore: return "op";
     case OpKind::Set: return "op, pen, brush, fill-rule, rop";
+    case OpKind::Text:
+      return "op, text, at, face, size, weight, italic, underline, strike-out, angle, color, gray, align, "
+             "background, spacing, font-file";
   }
   return "op";
 }
@@ -437,6 +442,9 @@ class OpReader {
         if (!Field("pen") && !Field("brush") && !Field("fill-rule") && !Field("rop"))
           return Fail("op", "expected at least one of pen, brush, fill-rule, rop to set");
         break;
+      case OpKind::Text:
+        if (auto p = ReadTextOp(op_, page_, d)) return Fail(p->field, p->expected);
+        break;
     }
     return StateFields(d);
   }
@@ -475,7 +483,7 @@ std::optional<OpProblem> ReadDrawOp(const json& op, PageDrawing& page, int& save
 
   // A problem leaves the page as it was.
   size_t points = page.points.size(), types = page.types.size(), pens = page.pens.size(),
-         brushes = page.brushes.size();
+         brushes = page.brushes.size(), texts = page.texts.size();
   int openSaves = saves;
   DrawOp d;
   d.kind = *found;
@@ -486,6 +494,7 @@ std::optional<OpProblem> ReadDrawOp(const json& op, PageDrawing& page, int& save
     page.types.resize(types);
     page.pens.resize(pens);
     page.brushes.resize(brushes);
+    page.texts.resize(texts);
     saves = openSaves;
     return reader.problem;
   }

@@ -16,6 +16,7 @@
 
 #include <nlohmann/json_fwd.hpp>
 
+#include "text_spec.h"
 #include "win/wingdi.h"
 
 namespace rt7700print {
@@ -65,7 +66,8 @@ enum class OpKind : uint8_t {
   Clip,
   Save,
   Restore,
-  Set
+  Set,
+  Text
 };
 
 enum class ClipShape : uint8_t { Rectangle, Ellipse, Path };
@@ -87,6 +89,7 @@ struct DrawOp {
   int32_t brush = -1;    // the same for brushes
   uint32_t first = 0;    // the first point in the page's pool
   uint32_t count = 0;
+  int32_t text = -1;     // index into the page's texts
 };
 
 struct PageDrawing {
@@ -96,6 +99,8 @@ struct PageDrawing {
   std::vector<BYTE> types;  // beside `points`; used by paths only
   std::vector<PenSpec> pens;
   std::vector<BrushSpec> brushes;
+  std::vector<TextSpec> texts;
+  std::string folder;  // the job file's, for the files its operations name
 };
 
 // The name an operation is written with in a job file ("rounded-rectangle").

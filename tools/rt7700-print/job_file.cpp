@@ -1,6 +1,7 @@
 #include "job_file.h"
 
 #include <cstring>
+#include <filesystem>
 #include <nlohmann/json.hpp>
 
 #include "input_file.h"
@@ -114,6 +115,7 @@ class JobReader : public nlohmann::json_sax<json> {
         if (key_ == "pages") {
           page_ = DrawnPage{};
           page_.number = job.pages + 1;
+          page_.drawing.folder = std::filesystem::path(name_).parent_path().string();
           saves_ = 0;
           return true;
         }

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "text_op.h"
 #include "win/error.h"
 
 namespace rt7700print {
@@ -254,6 +255,13 @@ class PageReplay {
                                                      : Ellipse(hdc_, p[0].x, p[0].y, p[1].x, p[1].y)) &&
              EndPath(hdc_) && SelectClipPath(hdc_, op.clipMode);
         break;
+      case OpKind::Text:
+        if (auto e = DrawTextOp(hdc_, page_.texts[op.text], p[0], unit_)) {
+          failedCall_ = *e;
+          call = failedCall_.c_str();
+          ok = false;
+        }
+        break;
       case OpKind::Save:
       case OpKind::Restore:
       case OpKind::Set: break;
@@ -272,6 +280,7 @@ class PageReplay {
   Unit unit_;
   int dpiX_ = 600;
   std::string where_;
+  std::string failedCall_;
   std::vector<HGDIOBJ> pens_, brushes_;
   std::vector<HGDIOBJ> created_;
   Current current_;
