@@ -28,7 +28,8 @@ constexpr Named<OpKind> kOps[] = {
     {"pie", OpKind::Pie},             {"chord", OpKind::Chord},
     {"path", OpKind::Path},           {"clip", OpKind::Clip},
     {"save", OpKind::Save},           {"restore", OpKind::Restore},
-    {"set", OpKind::Set}};
+    {"set", OpKind::Set},             {"image", OpKind::Image},
+    {"gradient", OpKind::Gradient}};
 
 constexpr Named<UINT> kPenStyles[] = {{"solid", PS_SOLID},          {"dash", PS_DASH},
                                       {"dot", PS_DOT},              {"dash-dot", PS_DASHDOT},
@@ -83,6 +84,8 @@ const char* FieldsOf(OpKind kind) {
     case OpKind::Save:
     case OpKind::Restore: return "op";
     case OpKind::Set: return "op, pen, brush, fill-rule, rop";
+    case OpKind::Image: return "op, file, at, size, mirror, transparent, rop";
+    case OpKind::Gradient: return "op, mode, vertices, mesh";
   }
   return "op";
 }
@@ -437,6 +440,11 @@ class OpReader {
         if (!Field("pen") && !Field("brush") && !Field("fill-rule") && !Field("rop"))
           return Fail("op", "expected at least one of pen, brush, fill-rule, rop to set");
         break;
+      case OpKind::Image:
+      case OpKind::Gradient:
+        if (!StateFields(d)) return false;
+        if (auto p = ReadPictureOp(op_, d, page_)) return Fail(p->field, p->expected);
+        return true;
     }
     return StateFields(d);
   }
@@ -475,7 +483,7 @@ std::optional<OpProblem> ReadDrawOp(const json& op, PageDrawing& page, int& save
 
   // A problem leaves the page as it was.
   size_t points = page.points.size(), types = page.types.size(), pens = page.pens.size(),
-         brushes = page.brushes.size();
+         brushes = page.brushes.size(), images = page.images.size(), gradients = page.gradients.size();
   int openSaves = saves;
   DrawOp d;
   d.kind = *found;
@@ -486,6 +494,8 @@ std::optional<OpProblem> ReadDrawOp(const json& op, PageDrawing& page, int& save
     page.types.resize(types);
     page.pens.resize(pens);
     page.brushes.resize(brushes);
+    page.images.resize(images);
+    page.gradients.resize(gradients);
     saves = openSaves;
     return reader.problem;
   }

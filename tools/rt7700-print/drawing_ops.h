@@ -16,6 +16,7 @@
 
 #include <nlohmann/json_fwd.hpp>
 
+#include "image_ops.h"
 #include "win/wingdi.h"
 
 namespace rt7700print {
@@ -65,7 +66,9 @@ enum class OpKind : uint8_t {
   Clip,
   Save,
   Restore,
-  Set
+  Set,
+  Image,
+  Gradient
 };
 
 enum class ClipShape : uint8_t { Rectangle, Ellipse, Path };
@@ -87,6 +90,7 @@ struct DrawOp {
   int32_t brush = -1;    // the same for brushes
   uint32_t first = 0;    // the first point in the page's pool
   uint32_t count = 0;
+  int32_t item = -1;     // the image or gradient of the page
 };
 
 struct PageDrawing {
@@ -96,6 +100,8 @@ struct PageDrawing {
   std::vector<BYTE> types;  // beside `points`; used by paths only
   std::vector<PenSpec> pens;
   std::vector<BrushSpec> brushes;
+  std::vector<ImageSpec> images;
+  std::vector<GradientSpec> gradients;
 };
 
 // The name an operation is written with in a job file ("rounded-rectangle").
