@@ -191,6 +191,15 @@ TEST_F(PictureDrawingTest, ImagesReachStretchBltOrTransparentBltAtTheirRectangle
   EXPECT_EQ(calls[3].transparentKey, 0xFF00FFu);
   // No bitmap or memory DC outlives the page.
   EXPECT_EQ(GetMapMode(hdc), MM_TEXT);
+
+  // A raster operation other than a copy reaches the device as the source's ROP3.
+  ASSERT_EQ(DrawPage(hdc, Page(R"([{"op": "image", "file": ")" + png + R"(", "at": [72, 72], "size": [144, 72],
+                                   "rop": "mask-pen"}])"),
+                     Unit::Point),
+            std::nullopt);
+  calls = Take();
+  ASSERT_EQ(Hooks(calls), "BitBlt");
+  EXPECT_EQ(calls[0].rop4, 0x8888u);
 }
 
 TEST_F(PictureDrawingTest, GradientsReachGradientFillWithTheirVerticesMeshesAndMode) {
