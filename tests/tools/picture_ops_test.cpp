@@ -229,13 +229,36 @@ TEST_F(PictureDrawingTest, AnImageThatCannotBeReadNamesTheFileAndWhy) {
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   std::ofstream(cut, std::ios::binary) << bytes.substr(0, 40);
   std::string badBmp = dir.str() + "/bad.bmp";
+  // A whole PNG header claiming 60000 × 60000 pixels: refused before anything that size is made.
+  std::string huge = dir.str() + "/huge.png";
+  {
+    auto chunk = [](const std::string& kind, const std::string& data) {
+      std::string body = kind + data;
+      uint32_t crc = 0xFFFFFFFFu;
+      for (unsigned char c : body) {
+        crc ^= c;
+        for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+      }
+      crc = ~crc;
+      std::string out;
+      for (uint32_t v : {static_cast<uint32_t>(data.size())})
+        for (int k = 3; k >= 0; --k) out += static_cast<char>(v >> (8 * k));
+      out += body;
+      for (int k = 3; k >= 0; --k) out += static_cast<char>(crc >> (8 * k));
+      return out;
+    };
+    std::ofstream(huge, std::ios::binary)
+        << std::string("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", std::string("\0\0\xea\x60\0\0\xea\x60\x08\x02\0\0\0", 13)) +
+               chunk("IDAT", "") + chunk("IEND", "");
+  }
   std::ofstream(badBmp, std::ios::binary) << "BM and nothing else of one";
   struct Case {
     std::string file, why;
   } cases[] = {{missing, "No such file or directory"},
                {text, "neither a PNG nor a BMP file"},
                {cut, "PNG"},
-               {badBmp, "a damaged BMP"}};
+               {badBmp, "a damaged BMP"},
+               {huge, "larger than 256 megapixels"}};
   for (const auto& c : cases) {
     auto e = DrawPage(hdc, Page(R"([{"op": "image", "file": ")" + c.file + R"(", "at": [0, 0], "size": [9, 9]}])"),
                       Unit::Point);
