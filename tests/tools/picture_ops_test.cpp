@@ -175,7 +175,8 @@ TEST_F(PictureDrawingTest, ImagesReachStretchBltOrTransparentBltAtTheirRectangle
       {"op": "image", "file": ")" + png + R"(", "at": [72, 72], "size": [144, 72]},
       {"op": "image", "file": ")" + png + R"(", "at": [72, 72], "size": [144, 72], "mirror": "horizontal"},
       {"op": "image", "file": ")" + bmp + R"(", "at": [72, 144], "size": [36, 36], "mirror": "vertical"},
-      {"op": "image", "file": ")" + bmp + R"(", "at": [0, 0], "size": [72, 36], "transparent": "#ff00ff"}])");
+      {"op": "image", "file": ")" + bmp + R"(", "at": [0, 0], "size": [72, 36], "transparent": "#ff00ff"},
+      {"op": "image", "file": ")" + png + R"(", "at": [9, 9], "size": [0, 36]}])");
   ASSERT_EQ(DrawPage(hdc, page, Unit::Point), std::nullopt);
   auto calls = Take();
   ASSERT_EQ(Hooks(calls), "StretchBlt StretchBlt StretchBlt TransparentBlt");
