@@ -30,7 +30,8 @@ constexpr Named<OpKind> kOps[] = {
     {"pie", OpKind::Pie},             {"chord", OpKind::Chord},
     {"path", OpKind::Path},           {"clip", OpKind::Clip},
     {"save", OpKind::Save},           {"restore", OpKind::Restore},
-    {"set", OpKind::Set},             {"text", OpKind::Text}};
+    {"set", OpKind::Set},             {"text", OpKind::Text},
+    {"image", OpKind::Image},         {"gradient", OpKind::Gradient}};
 
 constexpr Named<UINT> kPenStyles[] = {{"solid", PS_SOLID},          {"dash", PS_DASH},
                                       {"dot", PS_DOT},              {"dash-dot", PS_DASHDOT},
@@ -88,6 +89,8 @@ const char* FieldsOf(OpKind kind) {
     case OpKind::Text:
       return "op, text, at, face, size, weight, italic, underline, strike-out, angle, color, gray, align, "
              "background, spacing, font-file";
+    case OpKind::Image: return "op, file, at, size, mirror, transparent, rop";
+    case OpKind::Gradient: return "op, mode, vertices, mesh";
   }
   return "op";
 }
@@ -445,6 +448,11 @@ class OpReader {
       case OpKind::Text:
         if (auto p = ReadTextOp(op_, page_, d)) return Fail(p->field, p->expected);
         break;
+      case OpKind::Image:
+      case OpKind::Gradient:
+        if (!StateFields(d)) return false;
+        if (auto p = ReadPictureOp(op_, d, page_)) return Fail(p->field, p->expected);
+        return true;
     }
     return StateFields(d);
   }
@@ -483,7 +491,8 @@ std::optional<OpProblem> ReadDrawOp(const json& op, PageDrawing& page, int& save
 
   // A problem leaves the page as it was.
   size_t points = page.points.size(), types = page.types.size(), pens = page.pens.size(),
-         brushes = page.brushes.size(), texts = page.texts.size();
+         brushes = page.brushes.size(), texts = page.texts.size(), images = page.images.size(),
+         gradients = page.gradients.size();
   int openSaves = saves;
   DrawOp d;
   d.kind = *found;
@@ -495,6 +504,8 @@ std::optional<OpProblem> ReadDrawOp(const json& op, PageDrawing& page, int& save
     page.pens.resize(pens);
     page.brushes.resize(brushes);
     page.texts.resize(texts);
+    page.images.resize(images);
+    page.gradients.resize(gradients);
     saves = openSaves;
     return reader.problem;
   }

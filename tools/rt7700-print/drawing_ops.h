@@ -17,6 +17,7 @@
 #include <nlohmann/json_fwd.hpp>
 
 #include "text_spec.h"
+#include "image_ops.h"
 #include "win/wingdi.h"
 
 namespace rt7700print {
@@ -67,7 +68,9 @@ enum class OpKind : uint8_t {
   Save,
   Restore,
   Set,
-  Text
+  Text,
+  Image,
+  Gradient
 };
 
 enum class ClipShape : uint8_t { Rectangle, Ellipse, Path };
@@ -90,6 +93,7 @@ struct DrawOp {
   uint32_t first = 0;    // the first point in the page's pool
   uint32_t count = 0;
   int32_t text = -1;     // index into the page's texts
+  int32_t item = -1;     // the image or gradient of the page
 };
 
 struct PageDrawing {
@@ -101,6 +105,8 @@ struct PageDrawing {
   std::vector<BrushSpec> brushes;
   std::vector<TextSpec> texts;
   std::string folder;  // the job file's, for the files its operations name
+  std::vector<ImageSpec> images;
+  std::vector<GradientSpec> gradients;
 };
 
 // The name an operation is written with in a job file ("rounded-rectangle").

@@ -244,9 +244,11 @@ class JobReader : public nlohmann::json_sax<json> {
   }
   bool EndOp() {
     PageDrawing& drawing = page_.drawing;
+    size_t images = drawing.images.size();
     if (auto problem = ReadDrawOp(builder_.root, drawing, saves_, opName_))
       return Fail(OpField(problem->field), problem->expected);
     builder_.Reset();
+    FindImagesBeside(drawing, images, name_);
     totalPoints_ += drawing.ops.back().count;
     std::string limit = ++totalOps_ > kMaxDrawOps ? std::to_string(kMaxDrawOps) + " drawing operations"
                         : totalPoints_ > kMaxDrawPoints ? std::to_string(kMaxDrawPoints) + " points"

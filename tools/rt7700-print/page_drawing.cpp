@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "text_op.h"
+#include "image_ops.h"
 #include "win/error.h"
 
 namespace rt7700print {
@@ -189,6 +190,7 @@ class PageReplay {
       saved_.pop_back();
       return std::nullopt;
     }
+    if (op.kind == OpKind::Image || op.kind == OpKind::Gradient) return DrawPicture(hdc_, page_, op, where_);
     Overrides previous;
     if (auto e = Apply(op, &previous)) {
       Undo(previous);
@@ -264,7 +266,9 @@ class PageReplay {
         break;
       case OpKind::Save:
       case OpKind::Restore:
-      case OpKind::Set: break;
+      case OpKind::Set:
+      case OpKind::Image:
+      case OpKind::Gradient: break;
     }
     std::optional<std::string> result;
     if (!ok) {
