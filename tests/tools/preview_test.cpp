@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -128,6 +129,27 @@ TEST(PrintToolPreview, DefaultResolutionScalesThePaper) {
   // 210 × 297 mm at 100 dpi.
   EXPECT_NEAR(page->width, 827, 1);
   EXPECT_NEAR(page->height, 1169, 1);
+}
+
+TEST(PrintToolPreview, TextIsDrawnIntoThePreview) {
+  testsupport::TempDir dir;
+  auto r = tooltest::Run({kTool, std::string(EXAMPLES_DIR) + "/letter.json", "--preview", dir.str()}, {}, dir.str());
+  ASSERT_EQ(r.status, 0) << r.err;
+  auto page = ReadPng(dir.str() + "/page-001.png");
+  ASSERT_TRUE(page);
+  // 100 dpi: a millimetre is 3.94 pixels.
+  auto count = [&](auto keep, int x0, int y0, int x1, int y1) {
+    int n = 0;
+    for (int y = y0; y < std::min(y1, page->height); ++y)
+      for (int x = x0; x < std::min(x1, page->width); ++x) n += keep(page->At(x, y));
+    return n;
+  };
+  auto ink = [](uint32_t c) { return c != 0xFFFFFFu; };
+  // The heading in its own colour above its rule at 34 mm, the body's lines from 60 mm down.
+  EXPECT_GT(count([](uint32_t c) { return c == 0x1F3A5Fu; }, 95, 90, 740, 130), 300);
+  EXPECT_GT(count(ink, 95, 225, 740, 330), 2000);
+  // Nothing in the left margin, where no text starts.
+  EXPECT_EQ(count(ink, 0, 0, 90, page->height), 0);
 }
 
 TEST(PrintToolPreview, BadRequestsAreRefusedBeforeDrawing) {

@@ -163,6 +163,10 @@ bool SelectIntoMemoryDc(HDC hdc, HGDIOBJ object, HGDIOBJ* previous) {
     *previous = s.brushHandle;
     s.brush = std::move(brush);
     s.brushHandle = object;
+  } else if (auto font = FindFont(object)) {
+    *previous = s.fontHandle;
+    s.font = std::move(font);
+    s.fontHandle = object;
   } else if (auto region = FindRegion(object)) {
     s.clip = region->region;
     *previous = reinterpret_cast<HGDIOBJ>(static_cast<intptr_t>(region->region.RectCount() > 1 ? COMPLEXREGION

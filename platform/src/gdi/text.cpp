@@ -2,7 +2,8 @@
 // (fontconfig picks the face, FreeType makes it); a string becomes a STROBJ of device glyph
 // positions and goes to DrvTextOut. When the driver does not take it, the engine paints the
 // background, fills the glyph outlines through the path hooks and paints underline and
-// strike-out. Inside a path bracket the outlines join the path instead.
+// strike-out. Inside a path bracket the outlines join the path instead. A memory DC has no driver:
+// it always takes the engine's way, into its bitmap.
 #include <algorithm>
 #include <cmath>
 #include <new>
