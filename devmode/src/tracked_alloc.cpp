@@ -24,15 +24,16 @@ uint32_t ReadSize(const unsigned char* p) {
 
 // The size of every live block by its payload address. The sizes stored in a block are what an
 // overrun destroys, so they are checked against this copy and never used to find the other one.
-// Never destroyed: blocks may be freed while the library's statics are torn down.
+// A plain static: the library that holds it may be unloaded, and a table left on the heap would
+// then be lost memory. Every block is freed before that (the PDEV's end, the document's end).
 struct LiveBlocks {
   std::mutex lock;
   std::unordered_map<const void*, uint32_t> sizes;  // n + 8
 };
 
 LiveBlocks& Live() {
-  static auto* live = new LiveBlocks;
-  return *live;
+  static LiveBlocks live;
+  return live;
 }
 
 // n + 8 of a live block, or 0 for an address this allocator did not hand out.

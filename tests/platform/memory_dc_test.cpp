@@ -335,14 +335,18 @@ TEST(MemoryDcDrawing, OtherDepthsAndBottomUpBitmaps) {
   ASSERT_TRUE(MoveToEx(dc, 0, 1, nullptr));
   ASSERT_TRUE(LineTo(dc, 4, 1));
   BYTE out[2 * 4] = {};
-  BITMAPINFO query{};
+  // A 1-bpp answer carries its two-entry colour table: room for it after the header.
+  struct {
+    BITMAPINFOHEADER bmiHeader;
+    RGBQUAD bmiColors[2];
+  } query{};
   query.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
   query.bmiHeader.biWidth = 8;
   query.bmiHeader.biHeight = -2;
   query.bmiHeader.biPlanes = 1;
   query.bmiHeader.biBitCount = 1;
   SelectObject(dc, old);
-  ASSERT_EQ(GetDIBits(dc, mono, 0, 2, out, &query, DIB_RGB_COLORS), 2);
+  ASSERT_EQ(GetDIBits(dc, mono, 0, 2, out, reinterpret_cast<BITMAPINFO*>(&query), DIB_RGB_COLORS), 2);
   EXPECT_EQ(out[0], 0xFF);
   EXPECT_EQ(out[4], 0x0F);
   DeleteDC(dc);
