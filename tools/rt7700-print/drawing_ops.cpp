@@ -203,8 +203,8 @@ class OpReader {
   bool Only(const json& object, const std::string& prefix, std::initializer_list<const char*> fields) {
     std::string list;
     for (const char* f : fields) list += (list.empty() ? "" : ", ") + std::string(f);
-    for (const auto& [key, value] : object.items()) {
-      (void)value;
+    for (const auto& item : object.items()) {
+      const std::string& key = item.key();
       if (std::none_of(fields.begin(), fields.end(), [&](const char* f) { return key == f; }))
         return Fail(prefix + key, "expected only " + list);
     }
