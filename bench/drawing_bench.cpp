@@ -5,18 +5,11 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
-#include <vector>
 
 #include "bench_ratio.h"
-#include "job_file.h"
-#include "job_settings.h"
+#include "page_bench.h"
 #include "page_drawing.h"
-#include "platform/spooler_admin.h"
-#include "platform/test_hooks.h"
-#include "win/wingdi.h"
 
 namespace {
 
@@ -51,58 +44,8 @@ std::string LineArtJob() {
   return R"({"unit": "mm", "pages": [{"draw": [)" + draw + "]}]}";
 }
 
-class Printer {
- public:
-  Printer() {
-    char dir[] = "/tmp/rt7700-drawing-bench-XXXXXX";
-    root_ = mkdtemp(dir);
-    platform::hooks::SetPlatformRoot(root_);
-    platform::hooks::SetTempFolder(root_);
-    rt7700print::JobSettings settings;
-    (void)rt7700print::ApplySetting(settings, "media", "a4", "bench", "media");
-    rt7700print::BuildStoredDevmode(settings, kPrinter, &stored_);
-    platform::spooler::PrinterConfig config;
-    config.name = kPrinter;
-    config.driverName = u"Taliro R7700 PCL5e";
-    config.driverPath = RENDER_LIBRARY_PATH;
-    config.printProcessor = u"winprint";
-    config.port = "MEMORY:";
-    const auto* bytes = reinterpret_cast<const uint8_t*>(&stored_);
-    config.defaultDevmode.assign(bytes, bytes + sizeof stored_);
-    platform::spooler::AddPrinter(config);
-    hdc_ = CreateDCW(nullptr, kPrinter, nullptr, &stored_.pub);
-    DOCINFOW doc{sizeof(DOCINFOW), u"bench", nullptr, nullptr, 0};
-    ok_ = hdc_ != nullptr && StartDocW(hdc_, &doc) > 0;
-  }
-  ~Printer() {
-    if (hdc_ != nullptr) {
-      EndDoc(hdc_);
-      DeleteDC(hdc_);
-    }
-    platform::hooks::TakeMemoryPrinterBytes(kPrinter);
-    std::string cmd = "rm -rf '" + root_ + "'";
-    (void)std::system(cmd.c_str());
-  }
-  bool ok() const { return ok_; }
-  HDC hdc() const { return hdc_; }
-
- private:
-  std::string root_;
-  devmode::StoredDevmode stored_{};
-  HDC hdc_ = nullptr;
-  bool ok_ = false;
-};
-
 const rt7700print::JobFile& Job() {
-  static const rt7700print::JobFile job = [] {
-    rt7700print::JobSettings settings;
-    auto read = rt7700print::ReadJobText(LineArtJob(), "line art", settings);
-    if (auto* e = std::get_if<rt7700print::InputError>(&read)) {
-      std::fprintf(stderr, "%s: %s\n", e->field.c_str(), e->expected.c_str());
-      std::abort();
-    }
-    return std::get<rt7700print::JobFile>(read);
-  }();
+  static const rt7700print::JobFile job = benchsupport::ReadBenchJob(LineArtJob(), "line art");
   return job;
 }
 
@@ -110,7 +53,7 @@ size_t g_pageBytes = 0;
 
 void BM_LineArtPage(benchmark::State& state) {
   const rt7700print::PageDrawing& page = Job().drawn.at(0).drawing;
-  Printer printer;
+  benchsupport::BenchPrinter printer(kPrinter);
   if (!printer.ok()) {
     state.SkipWithError("cannot open the printer");
     return;
@@ -131,19 +74,7 @@ void BM_LineArtPage(benchmark::State& state) {
 }
 
 // The output channel's floor: copying one page's bytes.
-void BM_MemcpyOfAPage(benchmark::State& state) {
-  if (g_pageBytes == 0) {
-    state.SkipWithError("run after BM_LineArtPage");
-    return;
-  }
-  std::vector<char> from(g_pageBytes, 'x'), to(g_pageBytes);
-  for (auto _ : state) {
-    std::memcpy(to.data(), from.data(), from.size());
-    benchmark::DoNotOptimize(to.data());
-    benchmark::ClobberMemory();
-  }
-  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(g_pageBytes));
-}
+void BM_MemcpyOfAPage(benchmark::State& state) { benchsupport::MemcpyOfAPage(state, g_pageBytes); }
 
 }  // namespace
 
