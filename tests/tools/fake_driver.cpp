@@ -27,6 +27,7 @@ struct Pdev {
   HDEV hdev;
   HSURF hsurf = nullptr;
   HANDLE printer = nullptr;
+  uint32_t pagesSent = 0;
 };
 std::map<DHPDEV, Pdev*> g_pdevs;
 
@@ -389,6 +390,7 @@ BOOL StartDoc(SURFOBJ* pso, LPWSTR docName, DWORD jobId) {
   Log("StartDoc " + Id(pso, "StartDoc") + " doc=" + (docName != nullptr ? platform::Utf16ToUtf8(docName) : "(none)") +
       " job=" + std::to_string(jobId));
   if (g_state.logProgram) Log("Program " + Program());
+  if (Pdev* p = pso != nullptr ? Of(pso->dhpdev) : nullptr) p->pagesSent = 0;
   return Fails("StartDoc") ? FALSE : TRUE;
 }
 
@@ -410,6 +412,7 @@ void WaitForCancel(SURFOBJ* pso) {
 
 BOOL SendPage(SURFOBJ* pso) {
   Log("SendPage " + Id(pso, "SendPage"));
+  if (Pdev* p = pso != nullptr ? Of(pso->dhpdev) : nullptr) ++p->pagesSent;
   WaitForCancel(pso);
   return Fails("SendPage") ? FALSE : TRUE;
 }
@@ -428,6 +431,19 @@ ULONG Escape(SURFOBJ* pso, ULONG code, ULONG cjIn, PVOID pvIn, ULONG cjOut, PVOI
     return 1;
   }
   Log("Escape " + id + " code=" + std::to_string(code) + " in=" + std::to_string(cjIn) + " out=" + std::to_string(cjOut));
+  if (!g_state.decorationBlock.empty() && code >= 0x5001 && code <= 0x5004) {
+    const std::vector<uint8_t>& block = g_state.decorationBlock;
+    if (code == 0x5001) {
+      if (pvOut == nullptr || cjOut != block.size()) return 0;
+      std::memcpy(pvOut, block.data(), block.size());
+    }
+    if (code == 0x5004) {
+      Pdev* p = Of(pso->dhpdev);
+      if (pvOut == nullptr || cjOut < 4 || p == nullptr) return 0;
+      std::memcpy(pvOut, &p->pagesSent, 4);
+    }
+    return 1;
+  }
   if (pvOut != nullptr && pvIn != nullptr) std::memcpy(pvOut, pvIn, std::min(cjIn, cjOut));
   if (pvIn != nullptr) std::memset(pvIn, 0xEE, cjIn);
   return cjIn + 100;

@@ -91,6 +91,9 @@ struct DriverState {
   // Refuse what the printer's own driver refuses: geometric strokes and fills under a complex clip.
   bool refuseLikePrinter = true;
   bool refuseText = false;  // DrvTextOut returns FALSE (after recording)
+  // Not empty: the decoration escapes are answered as the rendering library answers them, 0x5001
+  // with these bytes (into exactly their size), 0x5004 with the pages sent since StartDoc.
+  std::vector<uint8_t> decorationBlock;
 };
 
 struct InterfaceState {

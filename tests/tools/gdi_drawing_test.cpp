@@ -616,6 +616,53 @@ TEST_F(GdiDrawingTest, DibPatternBrushesReachTheDriverTopRowFirstWithTheirColour
   DeleteObject(pattern);
 }
 
+// A pattern from a monochrome bitmap paints its 0 bits in the text colour and its 1 bits in the
+// background colour the device context has when the brush is used; the bitmap can go at once.
+TEST_F(GdiDrawingTest, MonochromeBitmapPatternBrushesTakeTheContextsColours) {
+  const BYTE rows[16] = {0xF0, 0, 0x0F, 0, 0x0F, 0, 0x0F, 0, 0x0F, 0, 0x0F, 0, 0x0F, 0, 0x0F, 0};
+  HBITMAP bitmap = CreateBitmap(8, 8, 1, 1, rows);
+  ASSERT_NE(bitmap, nullptr);
+  HBRUSH pattern = CreatePatternBrush(bitmap);
+  ASSERT_NE(pattern, nullptr);
+  DeleteObject(bitmap);
+  SelectObject(hdc, pattern);
+  SelectObject(hdc, GetStockObject(NULL_PEN));
+  POINT triangle[] = {{0, 0}, {100, 0}, {0, 100}};
+  std::vector<ULONG> colour1;
+  for (COLORREF back : {RGB(255, 255, 255), RGB(0, 0, 0x80), RGB(255, 255, 255)}) {
+    SetTextColor(hdc, RGB(0x57, 0x57, 0x57));
+    SetBkColor(hdc, back);
+    ASSERT_TRUE(Polygon(hdc, triangle, 3));
+    auto calls = Take();
+    ASSERT_EQ(Hooks(calls), "FillPath");
+    EXPECT_EQ(calls[0].brushColor, 0xFFFFFFFFu);
+    EXPECT_EQ(calls[0].realizedSize.cx, 8);
+    EXPECT_EQ(calls[0].realizedFormat, BMF_1BPP);
+    EXPECT_EQ(calls[0].realizedTopRow, 0xF0);
+    colour1.push_back(calls[0].realizedColour1);
+  }
+  EXPECT_EQ(colour1, (std::vector<ULONG>{RGB(255, 255, 255), RGB(0, 0, 0x80), RGB(255, 255, 255)}));
+
+  // A colour bitmap becomes a colour pattern of what it holds now.
+  const DWORD pixels[4] = {0x000A141E, 0, 0, 0};  // top-left red 10, green 20, blue 30
+  HBITMAP colour = CreateBitmap(2, 2, 1, 32, pixels);
+  HBRUSH fromColour = CreatePatternBrush(colour);
+  ASSERT_NE(fromColour, nullptr);
+  SelectObject(hdc, fromColour);
+  ASSERT_TRUE(Polygon(hdc, triangle, 3));
+  auto calls = Take();
+  ASSERT_EQ(Hooks(calls), "FillPath");
+  EXPECT_EQ(calls[0].realizedFormat, BMF_24BPP);
+  EXPECT_EQ(calls[0].realizedTopRow, 30) << "blue first";
+  SetLastError(0);
+  EXPECT_EQ(CreatePatternBrush(reinterpret_cast<HBITMAP>(pattern)), nullptr);
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+  SelectObject(hdc, GetStockObject(WHITE_BRUSH));
+  DeleteObject(pattern);
+  DeleteObject(fromColour);
+  DeleteObject(colour);
+}
+
 TEST_F(GdiDrawingTest, ObjectsOutliveTheirHandlesWhileSelectedAndStockObjectsStay) {
   HBRUSH brush = CreateSolidBrush(RGB(1, 2, 3));
   HGDIOBJ previous = SelectObject(hdc, brush);

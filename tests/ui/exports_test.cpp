@@ -70,7 +70,7 @@ TEST(InterfaceLibrary, EntryPointsNotBuiltRefuseCleanly) {
   EXPECT_EQ(reinterpret_cast<Sheets>(dlsym(lib, "DrvDocumentPropertySheets"))(nullptr, 0), -1);
   EXPECT_EQ(reinterpret_cast<Sheets>(dlsym(lib, "DrvDevicePropertySheets"))(nullptr, 0), -1);
   EXPECT_EQ(reinterpret_cast<Event>(dlsym(lib, "DrvDocumentEvent"))(nullptr, nullptr, 0, 0, nullptr, 0, nullptr),
-            DOCUMENTEVENT_FAILURE);
+            DOCUMENTEVENT_UNSUPPORTED);
   EXPECT_EQ(reinterpret_cast<Unload>(dlsym(lib, "DllCanUnloadNow"))(), S_OK);
   auto dllMain = reinterpret_cast<Main>(dlsym(lib, "DllMain"));
   EXPECT_TRUE(dllMain(nullptr, DLL_PROCESS_ATTACH, nullptr));

@@ -3,6 +3,7 @@
 #include "devmode/trace.h"
 #include "entry/device_capabilities.h"
 #include "entry/devmode_conversion.h"
+#include "entry/document_event.h"
 #include "entry/language.h"
 #include "entry/xps_adjustment.h"
 #include "win/error.h"
@@ -73,9 +74,12 @@ UI_EXPORT BOOL WINAPI DrvDriverEvent(DWORD, DWORD, LPBYTE, LPARAM) {
   return FALSE;
 }
 
-UI_EXPORT INT WINAPI DrvDocumentEvent(HANDLE, HDC, INT, ULONG, PVOID, ULONG, PVOID) {
-  NotBuilt("DrvDocumentEvent");
-  return DOCUMENTEVENT_FAILURE;
+UI_EXPORT INT WINAPI DrvDocumentEvent(HANDLE, HDC hdc, INT event, ULONG, PVOID, ULONG, PVOID) {
+  try {
+    return ui::DocumentEvent(hdc, event);
+  } catch (...) {
+    return OutOfMemory("DrvDocumentEvent", DOCUMENTEVENT_FAILURE);
+  }
 }
 
 UI_EXPORT HRESULT WINAPI MxdcGetPDEVAdjustment(HANDLE, DWORD, PDEVMODEW devmode, PrintPropertiesCollection* properties) {

@@ -341,6 +341,8 @@ PLATFORM_API BOOL WINAPI SetWindowExtEx(HDC hdc, int x, int y, SIZE* previous);
 PLATFORM_API BOOL WINAPI SetViewportExtEx(HDC hdc, int x, int y, SIZE* previous);
 PLATFORM_API BOOL WINAPI GetWindowExtEx(HDC hdc, SIZE* size);
 PLATFORM_API BOOL WINAPI GetViewportExtEx(HDC hdc, SIZE* size);
+PLATFORM_API BOOL WINAPI GetWindowOrgEx(HDC hdc, POINT* point);
+PLATFORM_API BOOL WINAPI GetViewportOrgEx(HDC hdc, POINT* point);
 PLATFORM_API int WINAPI SetGraphicsMode(HDC hdc, int mode);
 PLATFORM_API int WINAPI GetGraphicsMode(HDC hdc);
 PLATFORM_API BOOL WINAPI SetWorldTransform(HDC hdc, const XFORM* xform);

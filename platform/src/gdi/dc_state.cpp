@@ -249,6 +249,22 @@ BOOL GetWindowExtEx(HDC hdc, SIZE* size) {
   return TRUE;
 }
 
+BOOL GetWindowOrgEx(HDC hdc, POINT* point) {
+  std::optional<DrawingTarget> t;
+  DcState* s = StateOf(hdc, t);
+  if (s == nullptr || point == nullptr) return FALSE;
+  *point = s->page.windowOrg;
+  return TRUE;
+}
+
+BOOL GetViewportOrgEx(HDC hdc, POINT* point) {
+  std::optional<DrawingTarget> t;
+  DcState* s = StateOf(hdc, t);
+  if (s == nullptr || point == nullptr) return FALSE;
+  *point = s->page.viewportOrg;
+  return TRUE;
+}
+
 BOOL GetViewportExtEx(HDC hdc, SIZE* size) {
   std::optional<DrawingTarget> t;
   DcState* s = StateOf(hdc, t);

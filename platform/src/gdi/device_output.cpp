@@ -38,7 +38,9 @@ ULONG ColourOf(COLORREF c) { return c & 0x00FFFFFF; }
 // The engine brush of this device for a GDI brush, bound to the driver's DrvRealizeBrush.
 engine::EngineBrush* EngineBrushFor(const DrawingTarget& t, BrushObject& brush) {
   std::lock_guard g(brush.lock);
-  auto& slot = brush.engineBrushes[t.pdevSerial];
+  const COLORREF fore = ColourOf(t.state().textColor), back = ColourOf(t.state().bkColor);
+  auto& slot = brush.monochrome ? brush.monochromeBrushes[{t.pdevSerial, fore, back}]
+                                : brush.engineBrushes[t.pdevSerial];
   if (slot == nullptr) {
     if (brush.style == BS_HATCHED) {
       slot = std::make_unique<engine::EngineBrush>(engine::EngineBrush::Hatch(brush.hatch, ColourOf(brush.color)));
@@ -57,11 +59,15 @@ engine::EngineBrush* EngineBrushFor(const DrawingTarget& t, BrushObject& brush) 
       bits.stride = brush.stride;
       bits.bits = brush.bits;
       bits.palette = brush.palette;
+      if (brush.monochrome) bits.palette = {fore, back};
       auto pattern = engine::EngineBrush::Pattern(bits);
       if (!pattern) {
         GdiTrace("GDI: a pattern brush of %dx%d at %d bpp has no usable bits\n", brush.width, brush.height,
                  brush.bitCount);
-        brush.engineBrushes.erase(t.pdevSerial);
+        if (brush.monochrome)
+          brush.monochromeBrushes.erase({t.pdevSerial, fore, back});
+        else
+          brush.engineBrushes.erase(t.pdevSerial);
         return nullptr;
       }
       slot = std::make_unique<engine::EngineBrush>(std::move(*pattern));

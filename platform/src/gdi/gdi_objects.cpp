@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 
+#include "gdi_bitmaps.h"
 #include "gdi_trace.h"
 #include "platform/bitmaps.h"
 #include "win/error.h"
@@ -99,6 +100,44 @@ std::shared_ptr<BrushObject> PatternFromDib(const BITMAPINFOHEADER& h, const RGB
   }
   for (size_t i = 0; i < colourCount; ++i)
     b->palette.push_back(RGB(colours[i].rgbRed, colours[i].rgbGreen, colours[i].rgbBlue));
+  return b;
+}
+
+// A pattern of a bitmap made through GDI, copied as it is now (later drawing into the bitmap
+// does not change the brush). A monochrome bitmap keeps its bits and takes its colours from the
+// device context; any other depth becomes 24-bit colour.
+std::shared_ptr<BrushObject> PatternFromBitmap(HBITMAP handle) {
+  auto bitmap = FindBitmap(handle);
+  if (bitmap == nullptr || bitmap->width() > 4096 || bitmap->height() > 4096) return nullptr;
+  const SURFOBJ& so = *bitmap->surface;
+  const LONG w = bitmap->width(), h = bitmap->height();
+  auto b = std::make_shared<BrushObject>();
+  b->style = BS_PATTERN;
+  b->width = w;
+  b->height = h;
+  if (bitmap->bitCount == 1 && !bitmap->dibSection) {
+    b->monochrome = true;
+    b->bitCount = 1;
+    b->stride = ((w + 31) / 32) * 4;
+    b->bits.assign(static_cast<size_t>(b->stride) * h, 0);
+    const size_t rowBytes = static_cast<size_t>(w + 7) / 8;
+    for (LONG y = 0; y < h; ++y)
+      std::memcpy(b->bits.data() + static_cast<size_t>(y) * b->stride,
+                  static_cast<const BYTE*>(so.pvScan0) + static_cast<ptrdiff_t>(y) * so.lDelta, rowBytes);
+    b->palette = {0x000000, 0xFFFFFF};
+    return b;
+  }
+  b->bitCount = 24;
+  b->stride = ((w * 24 + 31) / 32) * 4;
+  b->bits.assign(static_cast<size_t>(b->stride) * h, 0);
+  for (LONG y = 0; y < h; ++y)
+    for (LONG x = 0; x < w; ++x) {
+      const COLORREF c = bitmap->layout.ColourOf(platform::engine::ReadPixel(so, x, y));
+      BYTE* p = b->bits.data() + static_cast<size_t>(y) * b->stride + static_cast<size_t>(x) * 3;
+      p[0] = static_cast<BYTE>(c >> 16);
+      p[1] = static_cast<BYTE>(c >> 8);
+      p[2] = static_cast<BYTE>(c);
+    }
   return b;
 }
 
@@ -292,8 +331,12 @@ HBRUSH CreatePatternBrush(HBITMAP bitmap) {
   try {
     auto view = platform::ViewBitmap(bitmap);
     if (!view) {
-      SetLastError(ERROR_INVALID_HANDLE);
-      return nullptr;
+      auto b = PatternFromBitmap(bitmap);
+      if (b == nullptr) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
+      }
+      return AddBrush(std::move(b));
     }
     // A resource bitmap: its colour table sits between the header and the bits in the resource,
     // which the view does not hand out; indexed bitmaps without one are black on white.

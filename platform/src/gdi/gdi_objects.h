@@ -3,6 +3,7 @@
 #pragma once
 
 #include <map>
+#include <tuple>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -22,10 +23,15 @@ struct BrushObject {
   int bitCount = 0;
   std::vector<BYTE> bits;
   std::vector<ULONG> palette;  // 0x00RRGGBB entries of indexed patterns
+  // From a monochrome bitmap: 0 bits take the device context's text colour, 1 bits its
+  // background colour, when the brush is used.
+  bool monochrome = false;
 
   // One engine brush per enabled PDEV (by its serial): the driver's realization belongs to it.
   std::mutex lock;
   std::map<uint64_t, std::unique_ptr<engine::EngineBrush>> engineBrushes;
+  // Monochrome patterns: one per PDEV and the two colours it was realized in.
+  std::map<std::tuple<uint64_t, COLORREF, COLORREF>, std::unique_ptr<engine::EngineBrush>> monochromeBrushes;
 };
 
 struct PenObject {
