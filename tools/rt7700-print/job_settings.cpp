@@ -193,6 +193,7 @@ std::optional<InputError> ApplySetting(JobSettings& s, const std::string& rawNam
                                        const std::string& where, const std::string& field) {
   std::string name = Lower(rawName);
   if (name == "outputorder") name = "output-order";  // CUPS's own spelling
+  if (IsWatermarkOption(name)) return ApplyWatermarkOption(s.watermark, name, value, where, field);
   auto bad = [&](const std::string& expected) {
     return InputError{where, field, expected + ", got " + Quoted(value)};
   };

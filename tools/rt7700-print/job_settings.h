@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "devmode/stored_devmode.h"
+#include "input_error.h"
+#include "watermark_options.h"
 
 namespace rt7700print {
 
@@ -16,12 +18,6 @@ struct Origin {
   std::string text;
 };
 
-// Bad input: what, where, and what was expected.
-struct InputError {
-  std::string where;     // the file or "command line"
-  std::string field;     // the field or option as the user wrote it
-  std::string expected;  // what would have been accepted
-};
 
 struct JobSettings {
   int copies = 1;
@@ -43,6 +39,7 @@ struct JobSettings {
   int density = 1;  // Thickness 0..2
   bool poster = false;
   bool longEdgeFirst = false;  // FeedOrient 2
+  WatermarkOptions watermark;
 
   // Where each setting was last given, for messages about settings that do not go together.
   std::map<std::string, InputError> origins;

@@ -111,7 +111,7 @@ void Usage(FILE* out) {
                "signal's number when a signal cancelled it (130 for Ctrl-C).\n"
                "A summary goes to standard error; with a terminal there, a progress line per page.\n",
                kMaxJobFileBytes >> 20, kMinTimeout, kMaxTimeout, kDefaultTimeout, kMinPreviewDpi, kMaxPreviewDpi,
-               kDefaultPreviewDpi, SettingsHelp().c_str());
+               kDefaultPreviewDpi, (SettingsHelp() + WatermarkHelp()).c_str());
 }
 
 int BadInput(const InputError& e) {
@@ -381,6 +381,8 @@ int main(int argc, char** argv) {
     if (auto e = ApplySetting(settings, o.name, o.value, "command line", o.field)) return BadInput(*e);
   }
   if (auto e = CheckCombination(settings)) return BadInput(*e);
+  auto watermark = ResolveWatermark(settings.watermark);
+  if (auto* e = std::get_if<InputError>(&watermark)) return BadInput(*e);
   if (request.title) document = *request.title;
 
   Destination destination;
@@ -480,6 +482,7 @@ int main(int argc, char** argv) {
 
   devmode::StoredDevmode stored{};
   BuildStoredDevmode(settings, kPrinterName, &stored);
+  ApplyWatermark(std::get<WatermarkChoice>(watermark), &stored);
   platform::spooler::PrinterConfig printer;
   printer.name = kPrinterName;
   printer.driverName = kPrinterName;
