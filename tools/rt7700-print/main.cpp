@@ -176,17 +176,37 @@ std::optional<int> ParseArguments(int argc, char** argv, Request& r) {
     if (i + 1 >= argc || (argv[i + 1][0] == '-' && argv[i + 1][1] != '\0')) return std::nullopt;
     return std::string(argv[++i]);
   };
+  // Words are split at spaces outside quotes, as CUPS reads them: NAME="TWO WORDS" or
+  // NAME='TWO WORDS' keeps the spaces, and a backslash takes the next character as it is.
   auto settingWords = [&](const std::string& text) -> std::optional<int> {
-    size_t start = 0;
-    while (start < text.size()) {
-      size_t end = text.find(' ', start);
-      std::string word = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
-      start = end == std::string::npos ? text.size() : end + 1;
-      if (word.empty()) continue;
+    std::vector<std::pair<std::string, std::string>> words;  // (as read, as written)
+    bool inWord = false;
+    char quote = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+      char c = text[i];
+      if (quote == 0 && c == ' ') {
+        inWord = false;
+        continue;
+      }
+      if (!inWord) words.emplace_back(), inWord = true;
+      words.back().second += c;
+      if (c == '\\' && i + 1 < text.size()) {
+        words.back().first += text[++i];
+        words.back().second += text[i];
+      } else if (quote == 0 && (c == '"' || c == '\'')) {
+        quote = c;
+      } else if (c == quote) {
+        quote = 0;
+      } else {
+        words.back().first += c;
+      }
+    }
+    if (quote != 0) return CommandLineError("-o " + words.back().second, "expected a closing quote");
+    for (const auto& [word, written] : words) {
       size_t eq = word.find('=');
       if (eq == std::string::npos || eq == 0)
-        return CommandLineError("-o " + word, "expected NAME=VALUE (see rt7700-print --help)");
-      r.options.push_back({word.substr(0, eq), word.substr(eq + 1), "-o " + word});
+        return CommandLineError("-o " + written, "expected NAME=VALUE (see rt7700-print --help)");
+      r.options.push_back({word.substr(0, eq), word.substr(eq + 1), "-o " + written});
     }
     return std::nullopt;
   };

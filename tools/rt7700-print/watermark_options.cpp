@@ -259,7 +259,7 @@ void ApplyWatermark(const WatermarkChoice& choice, devmode::StoredDevmode* store
 }
 
 std::string WatermarkHelp() {
-  return "Watermark (drawn over every page, or the first only):\n"
+  return "\nWatermark settings (drawn over every page, or the first page only):\n"
          "  watermark=NAME         none, Confidential, Watermark, or one saved in the printing\n"
          "                          preferences; the settings below change it\n"
          "  watermark-text=TEXT    a text watermark of up to 64 characters\n"
