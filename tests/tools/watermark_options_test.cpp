@@ -26,7 +26,7 @@ class WatermarkOptionsTest : public testing::Test {
     JobSettings s;
     for (const auto& [name, value] : options)
       if (auto e = ApplySetting(s, name, value, "command line", "-o " + name + "=" + value)) return e;
-    auto choice = ResolveWatermark(s.watermark);
+    auto choice = ResolveWatermark(s.watermark, SavedWatermark);
     if (auto* e = std::get_if<InputError>(&choice)) return *e;
     return std::nullopt;
   }
@@ -38,7 +38,7 @@ class WatermarkOptionsTest : public testing::Test {
       auto e = ApplySetting(s, name, value, "command line", name);
       EXPECT_FALSE(e) << name << "=" << value << ": " << (e ? e->expected : "");
     }
-    auto choice = ResolveWatermark(s.watermark);
+    auto choice = ResolveWatermark(s.watermark, SavedWatermark);
     EXPECT_TRUE(std::holds_alternative<WatermarkChoice>(choice)) << std::get<InputError>(choice).expected;
     devmode::StoredDevmode stored{};
     BuildStoredDevmode(s, u"Taliro R7700 PCL5e", &stored);

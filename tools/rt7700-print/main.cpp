@@ -401,7 +401,7 @@ int main(int argc, char** argv) {
     if (auto e = ApplySetting(settings, o.name, o.value, "command line", o.field)) return BadInput(*e);
   }
   if (auto e = CheckCombination(settings)) return BadInput(*e);
-  auto watermark = ResolveWatermark(settings.watermark);
+  auto watermark = ResolveWatermark(settings.watermark, SavedWatermark);
   if (auto* e = std::get_if<InputError>(&watermark)) return BadInput(*e);
   if (request.title) document = *request.title;
 

@@ -10,7 +10,6 @@
 #include "devmode/builtin_watermarks.h"
 #include "devmode/caller_merge.h"
 #include "platform/utf16.h"
-#include "store/settings_store.h"
 
 namespace rt7700print {
 namespace {
@@ -59,30 +58,21 @@ std::optional<std::u16string> Wide(const std::string& text, size_t maxChars) {
   return wide;
 }
 
-bool SameName(std::u16string_view a, std::u16string_view b) {
+}  // namespace
+
+bool SameWatermarkName(std::u16string_view a, std::u16string_view b) {
   auto fold = [](char16_t c) { return c < 0x80 ? static_cast<char16_t>(std::tolower(c)) : c; };
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char16_t x, char16_t y) {
            return fold(x) == fold(y);
          });
 }
 
-std::optional<devmode::WatermarkRecord> SavedWatermark(const std::u16string& name) {
-  ui::WatermarkStore store;
-  auto items = store.Items();
-  if (!items) return std::nullopt;
-  for (const auto& item : *items) {
-    if (!SameName(item.name, name) || item.data.size() != sizeof(devmode::WatermarkRecord)) continue;
-    devmode::WatermarkRecord r;
-    std::memcpy(&r, item.data.data(), sizeof r);
-    return r;
-  }
-  return std::nullopt;
-}
+namespace {
 
 std::optional<devmode::WatermarkRecord> BuiltInByName(const std::u16string& name) {
   for (int i = 1; i < devmode::kBuiltInWatermarkCount; ++i) {
     devmode::WatermarkRecord r = devmode::BuiltInWatermark(i);
-    if (!SameName(platform::WideField(r.Name, std::size(r.Name)), name)) continue;
+    if (!SameWatermarkName(platform::WideField(r.Name, std::size(r.Name)), name)) continue;
     r.WatermarkIndex = static_cast<uint16_t>(i);
     return r;
   }
@@ -189,7 +179,7 @@ std::optional<InputError> ApplyWatermarkOption(WatermarkOptions& o, const std::s
   return std::nullopt;
 }
 
-std::variant<WatermarkChoice, InputError> ResolveWatermark(const WatermarkOptions& o) {
+std::variant<WatermarkChoice, InputError> ResolveWatermark(const WatermarkOptions& o, const SavedLookup& saved) {
   WatermarkChoice choice;
   choice.firstPageOnly = o.firstPageOnly.value_or(false);
   if (!o.name && !o.text && !o.image) {
@@ -202,10 +192,10 @@ std::variant<WatermarkChoice, InputError> ResolveWatermark(const WatermarkOption
   devmode::WatermarkRecord r{};
   if (o.name) {
     const std::u16string name = platform::Utf8ToUtf16(*o.name);
-    if (SameName(name, u"none")) {
+    if (SameWatermarkName(name, u"none")) {
       r = devmode::BuiltInWatermark(0);
-    } else if (auto saved = SavedWatermark(name)) {
-      r = *saved;
+    } else if (auto mine = saved ? saved(name) : std::nullopt) {
+      r = *mine;
     } else if (auto builtIn = BuiltInByName(name)) {
       r = *builtIn;
     } else {

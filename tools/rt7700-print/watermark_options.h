@@ -7,7 +7,9 @@
 #include <utility>
 #include <variant>
 
+#include <functional>
 #include <map>
+#include <string_view>
 
 #include "devmode/stored_devmode.h"
 #include "input_error.h"
@@ -39,9 +41,16 @@ struct WatermarkChoice {
   bool firstPageOnly = false;
 };
 
-// The record the options describe: a name is looked up among the watermarks saved in the user's
-// settings, then among the built-in ones; the other settings change it.
-std::variant<WatermarkChoice, InputError> ResolveWatermark(const WatermarkOptions& options);
+// A watermark the user saved, by name; nothing when there is none of that name.
+using SavedLookup = std::function<std::optional<devmode::WatermarkRecord>(const std::u16string& name)>;
+// The one in the printing preferences' settings file (saved_watermarks.cpp).
+std::optional<devmode::WatermarkRecord> SavedWatermark(const std::u16string& name);
+// Names compare without regard to the case of ASCII letters.
+bool SameWatermarkName(std::u16string_view a, std::u16string_view b);
+
+// The record the options describe: a name is looked up among the saved watermarks first, then
+// among the built-in ones; the other settings change it.
+std::variant<WatermarkChoice, InputError> ResolveWatermark(const WatermarkOptions& options, const SavedLookup& saved);
 
 void ApplyWatermark(const WatermarkChoice& choice, devmode::StoredDevmode* stored);
 
