@@ -353,34 +353,57 @@ devmode::DecorationBlock ImageBlock(const std::string& path, int scale, int posi
 
 TEST_F(DecorOnPrinterDc, ImageWatermarksStretchTheBitmapToEachPositionAndTileWithRepeat) {
   const std::string path = WriteBitmap(dir.str() + "/mark.bmp", 200, 100);
-  for (int scale : {150, 600}) {  // inside the page, and wider than it
+  const std::string tall = WriteBitmap(dir.str() + "/tall.bmp", 100, 300);
+  struct Case {
+    const std::string& file;
+    int width, height, scale;
+    bool transparent;
+  };
+  // Inside the page ANDed with it, as printing does; then copied (the one raster operation a
+  // stretching hook takes, so what the driver gets is the renderer's own rectangles) wider and
+  // taller than the page.
+  for (const Case c : {Case{path, 200, 100, 50, true}, Case{path, 200, 100, 400, false},
+                       Case{tall, 100, 300, 400, false}}) {
     for (int position = 0; position <= 10; ++position) {
-      const devmode::DecorationBlock block = ImageBlock(path, scale, position);
-      const std::vector<ImageTile> plan = PlanImageWatermark(block, kPage, 200, 100);
+      devmode::DecorationBlock block = ImageBlock(c.file, c.scale, position);
+      block.OverlayTransparent = c.transparent ? 1 : 0;
+      const std::vector<ImageTile> plan = PlanImageWatermark(block, kPage, c.width, c.height);
       const std::vector<fakes::DrawCall> draws = Render(block);
-      SCOPED_TRACE("scale " + std::to_string(scale) + " position " + std::to_string(position));
+      SCOPED_TRACE(std::to_string(c.height) + " high, scale " + std::to_string(c.scale) + " position " +
+                   std::to_string(position));
       ASSERT_EQ(draws.size(), plan.size());
-      EXPECT_EQ(EscapeLines().size(), plan.empty() ? 5u : 5u);  // bracketed even when nothing shows
+      EXPECT_EQ(EscapeLines().size(), 5u) << "bracketed even when nothing shows";
       if (plan.empty()) continue;
-      // AND with the page is no stretching hook's: the engine stretches the part shown and
-      // blits it.
       const fakes::DrawCall& d = draws[0];
-      EXPECT_EQ(d.hook, "BitBlt");
-      EXPECT_EQ(d.rop4, 0x8888u);
       const ImageRect& t = plan[0].dest;
       const ImageRect& s = plan[0].source;
       EXPECT_EQ(d.target.left, t.x);
       EXPECT_EQ(d.target.top, t.y);
       EXPECT_EQ(d.target.right, t.x + t.width);
       EXPECT_EQ(d.target.bottom, t.y + t.height);
-      EXPECT_EQ(d.sourceSize.cx, t.width);
-      EXPECT_EQ(d.sourceSize.cy, t.height);
-      // The top-left pixel of the part shown, as the bitmap has it.
-      EXPECT_EQ(d.firstColour, RGB(static_cast<BYTE>(s.x), static_cast<BYTE>(s.y), 7));
+      if (c.transparent) {
+        // AND with the page is no stretching hook's: the engine stretches the part shown and
+        // blits it.
+        EXPECT_EQ(d.hook, "BitBlt");
+        EXPECT_EQ(d.rop4, 0x8888u);
+        EXPECT_EQ(d.sourceSize.cx, t.width);
+        EXPECT_EQ(d.sourceSize.cy, t.height);
+        // The top-left pixel of the part shown, as the bitmap has it.
+        EXPECT_EQ(d.firstColour, RGB(static_cast<BYTE>(s.x), static_cast<BYTE>(s.y), 7));
+      } else {
+        EXPECT_EQ(d.hook, "StretchBlt");
+        EXPECT_EQ(d.sourceSize.cx, c.width);
+        EXPECT_EQ(d.sourceSize.cy, c.height);
+        EXPECT_EQ(d.sourceRect.left, s.x);
+        EXPECT_EQ(d.sourceRect.top, s.y);
+        EXPECT_EQ(d.sourceRect.right, s.x + s.width);
+        EXPECT_EQ(d.sourceRect.bottom, s.y + s.height);
+      }
     }
   }
   devmode::DecorationBlock tiled = ImageBlock(path, 150, 5);
   tiled.repeat = 1;
+  tiled.OverlayTransparent = 0;
   const std::vector<ImageTile> plan = PlanImageWatermark(tiled, kPage, 200, 100);
   ASSERT_GT(plan.size(), 20u);
   const std::vector<fakes::DrawCall> draws = Render(tiled);
@@ -389,7 +412,8 @@ TEST_F(DecorOnPrinterDc, ImageWatermarksStretchTheBitmapToEachPositionAndTileWit
     EXPECT_EQ(draws[i].target.left, plan[i].dest.x) << i;
     EXPECT_EQ(draws[i].target.top, plan[i].dest.y) << i;
     EXPECT_EQ(draws[i].target.right - draws[i].target.left, plan[i].dest.width) << i;
-    EXPECT_EQ(draws[i].firstColour, RGB(0, 0, 7)) << "the whole bitmap from its corner";
+    EXPECT_EQ(draws[i].sourceRect.right - draws[i].sourceRect.left, 200) << "the whole bitmap";
+    EXPECT_EQ(draws[i].sourceRect.bottom - draws[i].sourceRect.top, 100) << "the whole bitmap";
   }
 
   // A file that is not there, or not a bitmap, draws nothing.
