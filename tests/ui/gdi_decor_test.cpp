@@ -263,6 +263,31 @@ TEST_F(DecorOnPrinterDc, FramesAndTextArriveWhereTheLayoutPutsThemAtEveryPositio
   }
 }
 
+// Italic widens the box the frame is laid around; bold and italic reach the font itself.
+TEST_F(DecorOnPrinterDc, ItalicWidensTheFramedBoxAndBothStylesReachTheGlyphs) {
+  RECT regular{}, bold{}, italic{};
+  for (int style = 0; style < 3; ++style) {
+    devmode::DecorationBlock block = TextBlock(u"Wide", 72, 30, 2, 5);
+    block.bold = style == 1;
+    block.italic = style == 2;
+    const TextPlan plan = Expected(block);
+    if (style == 2) {
+      EXPECT_GT(plan.ex, 0);
+    }
+    const std::vector<fakes::DrawCall> draws = Render(block);
+    ASSERT_EQ(draws.size(), 4u);
+    const Figure outer = Figures(draws[2])[0];
+    ASSERT_EQ(outer.size(), plan.tiles[0].outer.size());
+    for (size_t i = 0; i < outer.size(); ++i)
+      EXPECT_EQ((Point{outer[i].x / 16, outer[i].y / 16}), plan.tiles[0].outer[i]) << style << "," << i;
+    Figure glyphs;
+    for (const Figure& f : Figures(draws[0])) glyphs.insert(glyphs.end(), f.begin(), f.end());
+    (style == 0 ? regular : style == 1 ? bold : italic) = Bounds(glyphs);
+  }
+  EXPECT_GT(bold.right - bold.left, regular.right - regular.left + 16 * 10) << "bold glyphs are wider";
+  EXPECT_NE(italic.left, regular.left) << "slanted glyphs reach further";
+}
+
 TEST_F(DecorOnPrinterDc, MarginAndAnchorOfTheTopLeftCellFollowThePointSize) {
   // Size 72: ring 50 wide, the box two margins from the left edge and one from the top.
   const std::vector<fakes::DrawCall> big = Render(TextBlock(u"Draft", 72, 0, 2, 1));

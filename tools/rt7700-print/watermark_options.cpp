@@ -252,7 +252,8 @@ std::string WatermarkHelp() {
   return "\nWatermark settings (drawn over every page, or the first page only):\n"
          "  watermark=NAME         none, Confidential, Watermark, or one saved in the printing\n"
          "                          preferences; the settings below change it\n"
-         "  watermark-text=TEXT    a text watermark of up to 64 characters\n"
+         "  watermark-text=TEXT    a text watermark of up to 64 characters (quote spaces:\n"
+         "                          -o 'watermark-text=\"Do not copy\"')\n"
          "  watermark-font=FACE    its font (default Arial)\n"
          "  watermark-size=POINTS  6 to 600 (default 72)\n"
          "  watermark-angle=DEG    -90 to 90, counter-clockwise (default 0)\n"
@@ -262,7 +263,8 @@ std::string WatermarkHelp() {
          "  watermark-image=FILE   a BMP file instead of a text\n"
          "  watermark-scale=PCT    the image's size, 2 to 1000 percent of 96 pixels an inch\n"
          "  watermark-position=    1 to 9, the cells of a 3 x 3 grid from the top left (5 centre),\n"
-         "                          or X,Y: a text's centre in percent of the page (0 to 100)\n"
+         "                          or X,Y for a text: moved from the centre, in percent across and\n"
+         "                          down (0 to 100; 50,50 is the centre)\n"
          "  watermark-repeat=BOOL  tile the page with it\n"
          "  watermark-first-page-only=BOOL\n";
 }
