@@ -17,7 +17,13 @@ int DocumentEvent(HDC hdc, int event) {
       std::memcpy(in, &handle, sizeof handle);
       ExtEscape(hdc, kPosterQueryEscape, sizeof in, in, 0, nullptr);
       decor::GdiDecorationTarget target(hdc);
-      decor::DecorationRenderer(target);
+      try {
+        decor::DecorationRenderer(target);
+      } catch (...) {
+        // Cut short (out of memory): the rest of the job must not print as decoration.
+        ExtEscape(hdc, decor::kEndDecorationEscape, 0, nullptr, 0, nullptr);
+        throw;
+      }
       return DOCUMENTEVENT_SUCCESS;
     }
     case DOCUMENTEVENT_CREATEDCPRE:
