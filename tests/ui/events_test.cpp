@@ -14,6 +14,7 @@
 #include "platform/event_hooks.h"
 #include "platform/utf16.h"
 #include "support/pipe_listener.h"
+#include "win/modules.h"
 #include "win/namedpipe.h"
 #include "win/printer_ui.h"
 
@@ -72,8 +73,16 @@ TEST_F(EventsTest, AnUpdateThatFailsLeavesThePrinterAndStillSucceeds) {
   EXPECT_EQ(Processor(), u"winprint");
 }
 
+// The platform has no client-side printer cache to refresh, so the export is called as it would be.
 TEST_F(EventsTest, CacheRefreshRevertsOpensAndImpersonatesWithTheSameToken) {
-  EXPECT_TRUE(Event(PRINTER_EVENT_CACHE_REFRESH));
+  HMODULE library = LoadLibraryW(platform::Utf8ToUtf16(std::string(RT7700_LIB_DIR) + "/rt7700PCL5eui.so").c_str());
+  ASSERT_NE(library, nullptr);
+  auto exported = reinterpret_cast<PFN_DrvPrinterEvent>(
+      reinterpret_cast<void (*)()>(GetProcAddress(library, "DrvPrinterEvent")));
+  ASSERT_NE(exported, nullptr);
+  std::u16string printer = kPrinter;
+  EXPECT_TRUE(exported(printer.data(), PRINTER_EVENT_CACHE_REFRESH, 0, 0));
+  FreeLibrary(library);
   EXPECT_EQ(Processor(), ui::kPrintProcessor);
   auto switches = platform::hooks::TakeIdentitySwitches();
   std::string token = Token(switches);
