@@ -21,6 +21,7 @@
 #include "job_settings.h"
 #include "page_drawing.h"
 #include "preview.h"
+#include "printer_setup.h"
 #include "temporaries.h"
 #include "terminal_text.h"
 #include "platform/spooler_admin.h"
@@ -512,7 +513,7 @@ int main(int argc, char** argv) {
   printer.port = port;
   const auto* bytes = reinterpret_cast<const uint8_t*>(&stored);
   printer.defaultDevmode.assign(bytes, bytes + sizeof stored);
-  if (!platform::spooler::AddPrinter(printer)) {
+  if (!SetUpPrinter(printer)) {
     Say(std::string("cannot set up the printer under ") + Env("RT7700_PLATFORM_ROOT"));
     return kExitFailed;
   }

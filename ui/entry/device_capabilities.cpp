@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "devmode/trace.h"
+#include "entry/host_process.h"
 #include "entry/language.h"
 #include "entry/working_devmode.h"
 #include "platform/utf16.h"
@@ -173,18 +174,6 @@ std::u16string CustomPaperDisplayName(std::u16string_view name, int position, in
     text = platform::Widen(suffix);
   }
   return text;
-}
-
-bool IsHostProcess(std::u16string_view name) {
-  WCHAR path[256] = {};
-  DWORD length = GetModuleFileNameW(nullptr, path, 256);
-  if (length == 0) return false;
-  std::u16string_view file = platform::WideField(path, 256);
-  size_t cut = file.find_last_of(u"\\/:");
-  if (cut != std::u16string_view::npos) file.remove_prefix(cut + 1);
-  auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c; };
-  return file.size() == name.size() &&
-         std::equal(file.begin(), file.end(), name.begin(), [&](char16_t a, char16_t b) { return lower(a) == lower(b); });
 }
 
 DWORD DeviceCapabilities(HANDLE, const WCHAR* deviceName, WORD index, void* output, const DEVMODEW* devmode) {

@@ -22,7 +22,4 @@ DWORD DeviceCapabilities(HANDLE printer, const WCHAR* deviceName, WORD index, vo
 // rounded down, or "Custom <position> (W x Hmm)" when that would not fit a 64-character slot.
 std::u16string CustomPaperDisplayName(std::u16string_view name, int position, int width, int height);
 
-// Whether the program this process runs has the file name `name` (ASCII case ignored).
-bool IsHostProcess(std::u16string_view name);
-
 }  // namespace ui

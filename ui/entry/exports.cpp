@@ -4,6 +4,7 @@
 #include "entry/device_capabilities.h"
 #include "entry/devmode_conversion.h"
 #include "entry/document_event.h"
+#include "entry/events.h"
 #include "entry/language.h"
 #include "entry/xps_adjustment.h"
 #include "win/error.h"
@@ -64,14 +65,20 @@ UI_EXPORT BOOL WINAPI DevQueryPrintEx(PDEVQUERYPRINT_INFO info) {
   }
 }
 
-UI_EXPORT BOOL WINAPI DrvPrinterEvent(LPWSTR, INT, DWORD, LPARAM) {
-  NotBuilt("DrvPrinterEvent");
-  return FALSE;
+UI_EXPORT BOOL WINAPI DrvPrinterEvent(LPWSTR printerName, INT event, DWORD, LPARAM) {
+  try {
+    return ui::PrinterEvent(printerName, event);
+  } catch (...) {
+    return OutOfMemory("DrvPrinterEvent", FALSE);
+  }
 }
 
-UI_EXPORT BOOL WINAPI DrvDriverEvent(DWORD, DWORD, LPBYTE, LPARAM) {
-  NotBuilt("DrvDriverEvent");
-  return FALSE;
+UI_EXPORT BOOL WINAPI DrvDriverEvent(DWORD event, DWORD, LPBYTE, LPARAM) {
+  try {
+    return ui::DriverEvent(event);
+  } catch (...) {
+    return OutOfMemory("DrvDriverEvent", FALSE);
+  }
 }
 
 UI_EXPORT INT WINAPI DrvDocumentEvent(HANDLE, HDC hdc, INT event, ULONG, PVOID, ULONG, PVOID) {

@@ -99,6 +99,17 @@ constexpr DWORD JOB_STATUS_DELETED = 0x00000100;
 constexpr DWORD JOB_STATUS_PRINTED = 0x00000080;
 
 extern "C" {
+// Installs a driver by its name (level 2: pName, pDriverPath, pConfigFile); installing a name again
+// replaces its files.
+PLATFORM_API BOOL WINAPI AddPrinterDriverW(LPWSTR server, DWORD level, LPBYTE driverInfo);
+// Level 2: pPrinterName, pPortName and pDriverName (an installed driver) are needed; pPrintProcessor
+// and pDevMode are kept when given. The driver's interface library then receives
+// PRINTER_EVENT_INITIALIZE. Returns an open handle (PRINTER_ALL_ACCESS), null on failure: an
+// existing name gives ERROR_PRINTER_ALREADY_EXISTS, a driver not installed
+// ERROR_UNKNOWN_PRINTER_DRIVER.
+PLATFORM_API HANDLE WINAPI AddPrinterW(LPWSTR server, DWORD level, LPBYTE printerInfo);
+// The interface library receives PRINTER_EVENT_DELETE first; the handle stays open, to be closed.
+PLATFORM_API BOOL WINAPI DeletePrinter(HANDLE printer);
 PLATFORM_API BOOL WINAPI OpenPrinterW(LPCWSTR printerName, HANDLE* printer, const PRINTER_DEFAULTSW* defaults);
 PLATFORM_API BOOL WINAPI ClosePrinter(HANDLE printer);
 // Level 2 only. With too small a buffer: FALSE, ERROR_INSUFFICIENT_BUFFER and *needed set.
@@ -120,4 +131,9 @@ PLATFORM_API BOOL WINAPI EndDocPrinter(HANDLE printer);
 PLATFORM_API BOOL WINAPI AbortPrinter(HANDLE printer);
 // Level 1 only.
 PLATFORM_API BOOL WINAPI GetJobW(HANDLE printer, DWORD jobId, DWORD level, LPBYTE job, DWORD cbBuf, LPDWORD needed);
+
+// Served by the built-in module "spoolss.dll" (LoadLibraryW, GetProcAddress), as the interface
+// library reaches them: the calling thread takes the spooler's own identity and back.
+using PFN_RevertToPrinterSelf = HANDLE(WINAPI*)();
+using PFN_ImpersonatePrinterClient = BOOL(WINAPI*)(HANDLE token);
 }

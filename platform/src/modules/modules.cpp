@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "builtin_modules.h"
 #include "platform/bitmaps.h"
 #include "platform/resource_table.h"
 #include "platform/ui_hooks.h"
@@ -40,6 +41,7 @@ struct Module {
   std::vector<std::unique_ptr<Bitmap>> bitmaps;
   int loads = 0;               // LoadLibraryW calls not yet matched by FreeLibrary, one dlopen each
   DllEntry entry = nullptr;    // the module's DllMain, when it has one
+  const platform::modules::BuiltinModule* builtin = nullptr;  // served by the platform, no file
 };
 
 struct State {
@@ -96,6 +98,23 @@ std::string ProgramPath() {
   return ec ? std::string() : exe.string();
 }
 
+HMODULE LoadBuiltin(const platform::modules::BuiltinModule& builtin) {
+  std::lock_guard g(S().lock);
+  for (auto& [key, m] : S().modules) {
+    if (m->builtin == &builtin) {
+      ++m->loads;
+      return reinterpret_cast<HMODULE>(key);
+    }
+  }
+  auto m = std::make_unique<Module>();
+  m->path = builtin.name;
+  m->loads = 1;
+  m->builtin = &builtin;
+  Module* raw = m.get();
+  S().modules.emplace(raw, std::move(m));
+  return reinterpret_cast<HMODULE>(raw);
+}
+
 }  // namespace
 
 namespace platform::hooks {
@@ -127,6 +146,9 @@ extern "C" HMODULE LoadLibraryW(LPCWSTR fileName) {
     return nullptr;
   }
   std::string path = platform::Utf16ToUtf8(fileName);
+  if (path.find('/') == std::string::npos) {
+    if (auto* builtin = platform::modules::FindBuiltinModule(path)) return LoadBuiltin(*builtin);
+  }
   std::error_code ec;
   if (!std::filesystem::is_regular_file(path, ec)) {
     SetLastError(ERROR_MOD_NOT_FOUND);
@@ -182,9 +204,13 @@ extern "C" BOOL FreeLibrary(HMODULE module) {
   {
     std::lock_guard g(S().lock);
     m = Find(module);
-    if (m == nullptr || m->dl == nullptr) {
+    if (m == nullptr || (m->dl == nullptr && m->builtin == nullptr)) {
       SetLastError(ERROR_INVALID_HANDLE);
       return FALSE;
+    }
+    if (m->builtin != nullptr) {
+      if (--m->loads == 0) S().modules.erase(m);
+      return TRUE;
     }
     if (--m->loads > 0) {
       dlclose(m->dl);
@@ -207,7 +233,7 @@ extern "C" BOOL FreeLibrary(HMODULE module) {
 extern "C" FARPROC GetProcAddress(HMODULE module, LPCSTR procName) {
   std::lock_guard g(S().lock);
   Module* m = Find(module);
-  if (m == nullptr || m->dl == nullptr) {
+  if (m == nullptr || (m->dl == nullptr && m->builtin == nullptr)) {
     SetLastError(ERROR_INVALID_HANDLE);
     return nullptr;
   }
@@ -215,6 +241,11 @@ extern "C" FARPROC GetProcAddress(HMODULE module, LPCSTR procName) {
   if (procName == nullptr || reinterpret_cast<uintptr_t>(procName) < 0x10000) {
     SetLastError(ERROR_PROC_NOT_FOUND);
     return nullptr;
+  }
+  if (m->builtin != nullptr) {
+    FARPROC p = platform::modules::FindBuiltinFunction(*m->builtin, procName);
+    if (p == nullptr) SetLastError(ERROR_PROC_NOT_FOUND);
+    return p;
   }
   void* p = dlsym(m->dl, procName);
   if (p == nullptr) SetLastError(ERROR_PROC_NOT_FOUND);

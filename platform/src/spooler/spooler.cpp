@@ -16,6 +16,7 @@
 #include "platform/utf16.h"
 #include "printer_store.h"
 #include "spooler_internal.h"
+#include "spoolss.h"
 #include "win/error.h"
 #include "win/spooler.h"
 
@@ -183,6 +184,7 @@ extern "C" BOOL OpenPrinterW(LPCWSTR printerName, HANDLE* printer, const PRINTER
     SetLastError(ERROR_INVALID_PRINTER_NAME);
     return FALSE;
   }
+  if (ActingAsSpooler()) RecordIdentitySwitch("open " + platform::Utf16ToUtf8(name) + " as spooler");
   auto* h = new Handle{name, stored->config.port, defaults != nullptr ? defaults->DesiredAccess : PRINTER_ACCESS_USE,
                        nullptr};
   std::lock_guard g(g_lock);

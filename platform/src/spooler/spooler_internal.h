@@ -20,5 +20,8 @@ PLATFORM_API DWORD JobFailureReason(HANDLE printer);
 PLATFORM_API std::optional<std::u16string> PrinterNameOf(HANDLE printer);
 // The path of the printer's data file, beside its store (what EngGetPrinterDataFileName reports).
 PLATFORM_API std::optional<std::string> PrinterDataFilePath(const std::u16string& printerName);
+// Loads the printer's interface library and calls its DrvPrinterEvent (PRINTER_EVENT_*), as the
+// spooler does when printers are added, deleted or their cached copies refreshed.
+PLATFORM_API void SendPrinterEvent(const std::u16string& printer, INT event);
 
 }  // namespace platform::spooler

@@ -1,13 +1,17 @@
 // File calls over POSIX descriptors. A HANDLE is a live FileObject; unknown handles are refused.
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <mutex>
 #include <set>
 #include <string>
 
+#include "file_handles.h"
+#include "named_pipes.h"
 #include "platform/utf16.h"
 #include "system_hooks_state.h"
 #include "win/error.h"
@@ -15,9 +19,7 @@
 
 namespace {
 
-struct FileObject {
-  int fd;
-};
+using platform::files::FileObject;
 
 std::mutex g_lock;
 std::set<FileObject*> g_files;
@@ -43,7 +45,55 @@ DWORD ErrorFromErrno(int e) {
 
 std::string PathOf(LPCWSTR name) { return platform::Utf16ToUtf8(platform::WideField(name, 32768)); }
 
+// One message per call; a message longer than the buffer gives its start and ERROR_MORE_DATA.
+BOOL ReadMessage(const FileObject& f, LPVOID buffer, DWORD toRead, LPDWORD read) {
+  ssize_t n;
+  do {
+    n = ::recv(f.fd, buffer, toRead, MSG_TRUNC);
+  } while (n < 0 && errno == EINTR);
+  if (n < 0) {
+    SetLastError(ERROR_READ_FAULT);
+    return FALSE;
+  }
+  if (n == 0) {
+    SetLastError(ERROR_BROKEN_PIPE);
+    return FALSE;
+  }
+  if (read != nullptr) *read = static_cast<DWORD>(std::min<size_t>(static_cast<size_t>(n), toRead));
+  if (static_cast<size_t>(n) > toRead) {
+    SetLastError(ERROR_MORE_DATA);
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// The whole buffer as one message; a peer that has gone is a broken pipe, never a signal.
+BOOL WriteMessage(const FileObject& f, LPCVOID buffer, DWORD toWrite, LPDWORD written) {
+  ssize_t n;
+  do {
+    n = ::send(f.fd, buffer, toWrite, MSG_NOSIGNAL);
+  } while (n < 0 && errno == EINTR);
+  if (n < 0) {
+    SetLastError(errno == EPIPE || errno == ECONNRESET || errno == ENOTCONN ? ERROR_BROKEN_PIPE : ERROR_WRITE_FAULT);
+    return FALSE;
+  }
+  if (written != nullptr) *written = static_cast<DWORD>(n);
+  return TRUE;
+}
+
 }  // namespace
+
+namespace platform::files {
+
+HANDLE Register(FileObject* object) {
+  std::lock_guard g(g_lock);
+  g_files.insert(object);
+  return object;
+}
+
+FileObject* Find(HANDLE handle) { return Lookup(handle); }
+
+}  // namespace platform::files
 
 extern "C" HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD, SECURITY_ATTRIBUTES*, DWORD disposition, DWORD,
                               HANDLE) {
@@ -67,6 +117,12 @@ extern "C" HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD, SECURITY_AT
     case TRUNCATE_EXISTING: flags |= O_TRUNC; break;
     default: SetLastError(ERROR_INVALID_PARAMETER); return INVALID_HANDLE_VALUE;
   }
+  if (platform::pipes::IsPipeName(fileName)) {
+    int fd = platform::pipes::ConnectClient(fileName);
+    if (fd < 0) return INVALID_HANDLE_VALUE;
+    SetLastError(ERROR_SUCCESS);
+    return platform::files::Register(new FileObject{fd, true, -1, {}});
+  }
   std::string path = PathOf(fileName);
   struct stat st{};
   bool existed = ::stat(path.c_str(), &st) == 0;
@@ -75,11 +131,8 @@ extern "C" HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD, SECURITY_AT
     SetLastError(ErrorFromErrno(errno));
     return INVALID_HANDLE_VALUE;
   }
-  auto* f = new FileObject{fd};
-  {
-    std::lock_guard g(g_lock);
-    g_files.insert(f);
-  }
+  auto* f = new FileObject{fd, false, -1, {}};
+  platform::files::Register(f);
   // As on the real platform, opening an existing file with OPEN_ALWAYS / CREATE_ALWAYS says so.
   SetLastError((existed && (disposition == OPEN_ALWAYS || disposition == CREATE_ALWAYS)) ? ERROR_ALREADY_EXISTS
                                                                                           : ERROR_SUCCESS);
@@ -93,6 +146,7 @@ extern "C" BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read,
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
+  if (f->messages) return ReadMessage(*f, buffer, toRead, read);
   size_t done = 0;
   while (done < toRead) {
     ssize_t n = ::read(f->fd, static_cast<char*>(buffer) + done, toRead - done);
@@ -115,6 +169,7 @@ extern "C" BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD wr
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
+  if (f->messages) return WriteMessage(*f, buffer, toWrite, written);
   auto allowed = static_cast<size_t>(platform::hooks::AllowFileWrite(toWrite));
   size_t done = 0;
   while (done < allowed) {
@@ -165,7 +220,9 @@ extern "C" BOOL CloseHandle(HANDLE object) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
-  ::close(f->fd);
+  if (f->fd >= 0) ::close(f->fd);
+  if (f->listener >= 0) ::close(f->listener);
+  if (!f->socketPath.empty()) ::unlink(f->socketPath.c_str());
   delete f;
   return TRUE;
 }
