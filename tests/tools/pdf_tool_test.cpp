@@ -23,6 +23,7 @@ extern "C" {
 }
 
 #include "support/pcl_notation.h"
+#include "support/soft_font_reader.h"
 #include "support/temp_dir.h"
 #include "tool_runner.h"
 
@@ -446,6 +447,18 @@ TEST_F(PdfToolTest, TrueTypeType1AndOutlinedTextPrintAsMuPdfDrawsThem) {
   ASSERT_NE(bytes.find("/FontFile2"), std::string::npos) << "no TrueType font in the test PDF";
   ASSERT_NE(bytes.find("/FontFile "), std::string::npos) << "no Type 1 font in the test PDF";
   ExpectPrintsAsMuPdfDraws(Path("text.pdf"), 0.85);
+  // The TrueType text goes to the printer as a scalable soft font with the subset's own glyphs;
+  // the Type 1, turned and outlined text as graphics.
+  std::string stream = tooltest::ReadFile(Path("out.prn"));
+  auto fonts = testsupport::ReadSoftFontDownloads(stream);
+  EXPECT_EQ(fonts.faults, std::vector<std::string>{});
+  EXPECT_GE(fonts.headerIds.size(), 1u);
+  int trueType = 0;
+  for (const auto& c : fonts.characters) trueType += c.format == 15;
+  // "TrueType: Hamburgefonstiv 0123" and the small line share their letters: a few dozen glyphs.
+  EXPECT_GE(trueType, 30);
+  EXPECT_LE(trueType, 60);
+  EXPECT_EQ(trueType, static_cast<int>(fonts.characters.size()));
 }
 
 TEST_F(PdfToolTest, ImagesMasksAndStencilsPrintAsMuPdfDrawsThem) {

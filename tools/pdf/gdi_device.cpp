@@ -11,6 +11,7 @@
 #include <functional>
 #include <vector>
 
+#include "truetype_file.h"
 #include "win/error.h"
 
 namespace rt7700pdf {
@@ -23,6 +24,7 @@ struct State {
   fz_context* ctx = nullptr;
   HDC hdc = nullptr;
   std::string* error = nullptr;
+  FontRegistry* fonts = nullptr;
   std::vector<int> clips;  // the SaveDC level each pushed clip restores
   // While a group, a soft mask or a tiling pattern is recorded for MuPDF to draw.
   fz_display_list* list = nullptr;
@@ -171,22 +173,26 @@ fz_path* Outline(fz_context* ctx, fz_font* font, int gid, fz_matrix m) {
   return path;
 }
 
+void AddSpan(fz_context* ctx, const fz_text_span* span, fz_matrix ctm, Figures* out) {
+  for (int i = 0; i < span->len; ++i) {
+    const fz_text_item& item = span->items[i];
+    if (item.gid < 0) continue;
+    fz_matrix tm = span->trm;
+    tm.e = item.x;
+    tm.f = item.y;
+    fz_path* path = Outline(ctx, span->font, item.gid, fz_concat(tm, ctm));
+    if (path == nullptr) continue;  // a glyph that draws nothing
+    AddPath(ctx, path, fz_identity, out);
+    fz_drop_path(ctx, path);
+  }
+}
+
 // Glyph outlines of the text in logical units; false when a glyph has none (a Type 3 font), so
 // the text must be drawn by MuPDF instead.
 bool AddText(fz_context* ctx, const fz_text* text, fz_matrix ctm, Figures* out) {
   for (const fz_text_span* span = text->head; span != nullptr; span = span->next) {
     if (fz_font_t3_procs(ctx, span->font) != nullptr) return false;
-    for (int i = 0; i < span->len; ++i) {
-      const fz_text_item& item = span->items[i];
-      if (item.gid < 0) continue;
-      fz_matrix tm = span->trm;
-      tm.e = item.x;
-      tm.f = item.y;
-      fz_path* path = Outline(ctx, span->font, item.gid, fz_concat(tm, ctm));
-      if (path == nullptr) continue;  // a glyph that draws nothing
-      AddPath(ctx, path, fz_identity, out);
-      fz_drop_path(ctx, path);
-    }
+    AddSpan(ctx, span, ctm, out);
   }
   return true;
 }
@@ -531,13 +537,69 @@ void ClipStrokePathCall(fz_context* ctx, fz_device* dev, const fz_path* path, co
   });
 }
 
+// A span in an embedded TrueType font, upright and unskewed, as the printer's own text: the font
+// registered with the engine and each glyph placed where the PDF puts it, as the character the
+// rewritten cmap gives it (the driver downloads scalable fonts for characters, not glyph indices). False when the span
+// cannot go this way; nothing is drawn then.
+bool PrinterSpan(State* s, const fz_text_span* span, fz_matrix ctm, COLORREF colour) {
+  fz_context* ctx = s->ctx;
+  if (s->fonts == nullptr) return false;
+  const fz_matrix m = fz_concat(span->trm, ctm);
+  const float size = -m.d;
+  if (span->wmode != 0 || size <= 0 || m.a <= 0 || std::fabs(m.b) > 1e-3f * size || std::fabs(m.c) > 1e-3f * size ||
+      std::fabs(m.a - size) > 1e-2f * size || size > 1e6f)
+    return false;
+  const std::u16string family = s->fonts->Family(ctx, span->font);
+  if (family.empty()) return false;
+  std::vector<WCHAR> glyphs;
+  std::vector<POINT> at;
+  for (int i = 0; i < span->len; ++i) {
+    const fz_text_item& item = span->items[i];
+    if (item.gid < 0) continue;
+    const char16_t c = GlyphCharacter(item.gid);
+    if (c == 0) return false;
+    fz_point p = fz_transform_point_xy(item.x, item.y, ctm);
+    glyphs.push_back(c);
+    at.push_back({static_cast<LONG>(std::lround(p.x)), static_cast<LONG>(std::lround(p.y))});
+  }
+  if (glyphs.empty()) return true;
+  std::vector<INT> dx(2 * glyphs.size(), 0);
+  for (size_t i = 0; i + 1 < glyphs.size(); ++i) {
+    dx[2 * i] = at[i + 1].x - at[i].x;
+    dx[2 * i + 1] = at[i + 1].y - at[i].y;
+  }
+  HFONT font = CreateFontW(-static_cast<int>(std::lround(size)), 0, 0, 0, 400, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0,
+                           family.c_str());
+  if (font == nullptr) return false;
+  HGDIOBJ old = SelectObject(s->hdc, font);
+  (void)SetTextColor(s->hdc, colour);
+  (void)SetTextAlign(s->hdc, TA_BASELINE | TA_LEFT);
+  s->Check(ExtTextOutW(s->hdc, at[0].x, at[0].y, ETO_PDY, nullptr, glyphs.data(),
+                       static_cast<UINT>(glyphs.size()), dx.data()),
+           "ExtTextOutW");
+  (void)SelectObject(s->hdc, old);
+  (void)DeleteObject(font);
+  return true;
+}
+
+bool HasType3(fz_context* ctx, const fz_text* text) {
+  for (const fz_text_span* span = text->head; span != nullptr; span = span->next)
+    if (fz_font_t3_procs(ctx, span->font) != nullptr) return true;
+  return false;
+}
+
 void FillTextCall(fz_context* ctx, fz_device* dev, const fz_text* text, fz_matrix ctm, fz_colorspace* cs,
                   const float* color, float alpha, fz_color_params params) {
   State* s = Of(dev);
   if (Recording(s)) return fz_fill_text(ctx, s->recorder, text, ctm, cs, color, alpha, params);
   if (alpha <= 0) return;
-  Figures f;
-  if (AddText(ctx, text, ctm, &f)) return FillFigures(s, f, false, Rgb(ctx, cs, color, params, alpha));
+  const COLORREF colour = Rgb(ctx, cs, color, params, alpha);
+  if (!HasType3(ctx, text)) {
+    Figures f;
+    for (const fz_text_span* span = text->head; span != nullptr; span = span->next)
+      if (!PrinterSpan(s, span, ctm, colour)) AddSpan(ctx, span, ctm, &f);
+    return FillFigures(s, f, false, colour);
+  }
   Rasterize(s, fz_bound_text(ctx, text, nullptr, ctm),
             [&](fz_device* d) { fz_fill_text(ctx, d, text, ctm, cs, color, alpha, params); });
 }
@@ -775,12 +837,39 @@ void DropCall(fz_context* ctx, fz_device* dev) {
 
 }  // namespace
 
-fz_device* NewGdiDevice(fz_context* ctx, HDC hdc, std::string* error) {
+FontRegistry::~FontRegistry() {
+  for (HANDLE h : handles_) (void)RemoveFontMemResourceEx(h);
+}
+
+std::u16string FontRegistry::Family(fz_context* ctx, fz_font* font) {
+  std::array<unsigned char, 16> digest{};
+  fz_font_digest(ctx, font, digest.data());
+  auto known = families_.find(digest);
+  if (known != families_.end()) return known->second;
+  families_[digest] = std::u16string();  // until it is registered
+  if (font->buffer == nullptr || fz_font_t3_procs(ctx, font) != nullptr) return {};
+  unsigned char* data = nullptr;
+  size_t size = fz_buffer_storage(ctx, font->buffer, &data);
+  std::u16string family = u"PDF font " + std::u16string(1, u'A' + static_cast<char16_t>(handles_.size() % 26)) +
+                          std::u16string(1, u'0' + static_cast<char16_t>(handles_.size() / 26 % 10)) +
+                          std::u16string(1, u'0' + static_cast<char16_t>(handles_.size() / 260 % 10));
+  auto file = RenamedTrueType(data, size, family);
+  if (!file) return {};
+  DWORD faces = 0;
+  HANDLE h = AddFontMemResourceEx(file->data(), static_cast<DWORD>(file->size()), nullptr, &faces);
+  if (h == nullptr || faces == 0) return {};
+  handles_.push_back(h);
+  families_[digest] = family;
+  return family;
+}
+
+fz_device* NewGdiDevice(fz_context* ctx, HDC hdc, FontRegistry* fonts, std::string* error) {
   GdiDevice* dev = fz_new_derived_device(ctx, GdiDevice);
   dev->state = new State;
   dev->state->ctx = ctx;
   dev->state->hdc = hdc;
   dev->state->error = error;
+  dev->state->fonts = fonts;
   fz_device* d = &dev->super;
   d->close_device = CloseCall;
   d->drop_device = DropCall;

@@ -22,9 +22,11 @@ struct Document::Impl {
   fz_document* doc = nullptr;
   std::vector<fz_page*> pages;
   std::vector<fz_rect> bounds;
+  std::unique_ptr<FontRegistry> fonts = std::make_unique<FontRegistry>();
 
   ~Impl() {
     if (ctx == nullptr) return;
+    fonts.reset();
     for (fz_page* p : pages) fz_drop_page(ctx, p);
     fz_drop_document(ctx, doc);
     fz_drop_context(ctx);
@@ -114,7 +116,7 @@ std::optional<std::string> Document::Draw(HDC hdc, int index, const Transform& t
   fz_device* dev = nullptr;
   fz_var(dev);
   fz_try(ctx) {
-    dev = NewGdiDevice(ctx, hdc, &error);
+    dev = NewGdiDevice(ctx, hdc, impl_->fonts.get(), &error);
     fz_run_page(ctx, impl_->pages[index], dev, m, nullptr);
     fz_close_device(ctx, dev);
   }
