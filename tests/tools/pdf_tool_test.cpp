@@ -474,6 +474,12 @@ TEST_F(PdfToolTest, ShadingsGroupsAndSoftMasksPrintAsMuPdfDrawsThem) {
 TEST_F(PdfToolTest, FormFieldsShowAndInvisibleTextDoesNot) {
   std::ofstream(Path("form.pdf"), std::ios::binary) << FormPdf();
   ExpectPrintsAsMuPdfDraws(Path("form.pdf"), 0.9);
+  // The standard font the PDF names without embedding it prints in the machine's face, as a
+  // scalable soft font.
+  auto fonts = testsupport::ReadSoftFontDownloads(tooltest::ReadFile(Path("out.prn")));
+  EXPECT_EQ(fonts.faults, std::vector<std::string>{});
+  ASSERT_FALSE(fonts.characters.empty());
+  for (const auto& c : fonts.characters) EXPECT_EQ(c.format, 15);
   // Nothing of the invisible line is drawn: its band of the page stays white.
   Grey preview = ReadPng(Path("preview") + "/page-001.png");
   ASSERT_GT(preview.width, 0);

@@ -537,6 +537,26 @@ void ClipStrokePathCall(fz_context* ctx, fz_device* dev, const fz_path* path, co
   });
 }
 
+// The machine's face for a standard font the PDF names without embedding it (MuPDF then draws
+// its own built-in face or a substitute): one of the same metrics, so the PDF's glyph positions fit.
+std::u16string MachineFamily(fz_context* ctx, fz_font* font) {
+  if (!font->flags.ft_substitute) {
+    int length = 0;
+    const unsigned char* builtin = fz_lookup_base14_font(ctx, fz_font_name(ctx, font), &length);
+    unsigned char* data = nullptr;
+    if (builtin == nullptr || font->buffer == nullptr || fz_buffer_storage(ctx, font->buffer, &data) == 0 ||
+        data != builtin)
+      return {};
+  }
+  std::string name = fz_font_name(ctx, font);
+  if (name.size() > 7 && name[6] == '+') name = name.substr(7);  // a subset's tag
+  auto starts = [&name](const char* prefix) { return name.rfind(prefix, 0) == 0; };
+  if (starts("Symbol") || starts("ZapfDingbats") || starts("Dingbats")) return {};
+  if (starts("Courier") || starts("NimbusMono") || fz_font_is_monospaced(ctx, font)) return u"Liberation Mono";
+  if (starts("Times") || starts("NimbusRoman") || fz_font_is_serif(ctx, font)) return u"Liberation Serif";
+  return u"Liberation Sans";
+}
+
 // A span in an embedded TrueType font, upright and unskewed, as the printer's own text: the font
 // registered with the engine and each glyph placed where the PDF puts it, as the character the
 // rewritten cmap gives it (the driver downloads scalable fonts for characters, not glyph indices). False when the span
@@ -549,14 +569,20 @@ bool PrinterSpan(State* s, const fz_text_span* span, fz_matrix ctm, COLORREF col
   if (span->wmode != 0 || size <= 0 || m.a <= 0 || std::fabs(m.b) > 1e-3f * size || std::fabs(m.c) > 1e-3f * size ||
       std::fabs(m.a - size) > 1e-2f * size || size > 1e6f)
     return false;
-  const std::u16string family = s->fonts->Family(ctx, span->font);
+  std::u16string family = s->fonts->Family(ctx, span->font);
+  // A standard font goes by its characters, in the machine's face.
+  const bool machine = family.empty();
+  if (machine) family = MachineFamily(ctx, span->font);
   if (family.empty()) return false;
   std::vector<WCHAR> glyphs;
   std::vector<POINT> at;
   for (int i = 0; i < span->len; ++i) {
     const fz_text_item& item = span->items[i];
+    if (machine && item.ucs == ' ') continue;  // the next glyph's position carries the space
+    if (machine && (item.gid < 0 || item.ucs < 0x20 || item.ucs > 0xFFFF || (item.ucs >= 0xD800 && item.ucs < 0xE000)))
+      return false;  // ligatures and control codes: as outlines
     if (item.gid < 0) continue;
-    const char16_t c = GlyphCharacter(item.gid);
+    const char16_t c = machine ? static_cast<char16_t>(item.ucs) : GlyphCharacter(item.gid);
     if (c == 0) return false;
     fz_point p = fz_transform_point_xy(item.x, item.y, ctm);
     glyphs.push_back(c);
@@ -568,10 +594,22 @@ bool PrinterSpan(State* s, const fz_text_span* span, fz_matrix ctm, COLORREF col
     dx[2 * i] = at[i + 1].x - at[i].x;
     dx[2 * i + 1] = at[i + 1].y - at[i].y;
   }
-  HFONT font = CreateFontW(-static_cast<int>(std::lround(size)), 0, 0, 0, 400, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0,
-                           family.c_str());
+  const bool bold = machine && fz_font_is_bold(ctx, span->font), italic = machine && fz_font_is_italic(ctx, span->font);
+  HFONT font = CreateFontW(-static_cast<int>(std::lround(size)), 0, 0, 0, bold ? 700 : 400, italic, 0, 0, DEFAULT_CHARSET,
+                           0, 0, 0, 0, family.c_str());
   if (font == nullptr) return false;
   HGDIOBJ old = SelectObject(s->hdc, font);
+  if (machine) {
+    // Only when the machine's face has every character.
+    std::vector<WORD> indices(glyphs.size());
+    if (GetGlyphIndicesW(s->hdc, glyphs.data(), static_cast<int>(glyphs.size()), indices.data(),
+                         GGI_MARK_NONEXISTING_GLYPHS) == GDI_ERROR ||
+        std::find(indices.begin(), indices.end(), 0xFFFF) != indices.end()) {
+      (void)SelectObject(s->hdc, old);
+      (void)DeleteObject(font);
+      return false;
+    }
+  }
   (void)SetTextColor(s->hdc, colour);
   (void)SetTextAlign(s->hdc, TA_BASELINE | TA_LEFT);
   s->Check(ExtTextOutW(s->hdc, at[0].x, at[0].y, ETO_PDY, nullptr, glyphs.data(),

@@ -42,24 +42,42 @@ std::vector<uint8_t> NameTable(const std::u16string& family) {
   return out;
 }
 
-// Rows U+E0xx to U+F8xx; in each, glyphs on the low bytes 0x21 to 0x7E and 0xA1 to 0xFE.
+// In each row, glyphs on the low bytes 0x21 to 0x7E and 0xA1 to 0xFE.
 constexpr int kRowGlyphs = 188;
 constexpr int kHalfRow = 94;
+
+// High bytes: private use first, then the printable bytes but for surrogates.
+int RowByte(int row) {
+  if (row < 25) return 0xE0 + row;
+  row -= 25;
+  if (row < 94) return 0x21 + row;
+  row -= 94;
+  if (row < 0xD8 - 0xA1) return 0xA1 + row;
+  row -= 0xD8 - 0xA1;
+  return 0xF9 + row;  // 0xF9 to 0xFE
+}
 
 // Format 4, two segments a row the glyphs reach, each a run of glyphs by idDelta, and the final
 // segment at U+FFFF.
 std::vector<uint8_t> GlyphCmap(int glyphs) {
-  std::vector<uint16_t> starts, ends, deltas;
+  struct Segment {
+    uint16_t start, end, delta;
+  };
+  std::vector<Segment> runs;
   for (int g = 0; g < std::min(glyphs, kMaxGlyphs); g += kHalfRow) {
     const uint16_t first = static_cast<uint16_t>(GlyphCharacter(g));
     const int count = std::min(kHalfRow, glyphs - g);
-    starts.push_back(first);
-    ends.push_back(static_cast<uint16_t>(first + count - 1));
-    deltas.push_back(static_cast<uint16_t>((g - first) & 0xFFFF));
+    runs.push_back({first, static_cast<uint16_t>(first + count - 1), static_cast<uint16_t>((g - first) & 0xFFFF)});
   }
-  starts.push_back(0xFFFF);
-  ends.push_back(0xFFFF);
-  deltas.push_back(1);
+  // Segments go in the order of their characters.
+  std::sort(runs.begin(), runs.end(), [](const Segment& a, const Segment& b) { return a.start < b.start; });
+  runs.push_back({0xFFFF, 0xFFFF, 1});
+  std::vector<uint16_t> starts, ends, deltas;
+  for (const Segment& r : runs) {
+    starts.push_back(r.start);
+    ends.push_back(r.end);
+    deltas.push_back(r.delta);
+  }
   const uint16_t segments = static_cast<uint16_t>(starts.size());
   uint16_t power = 1, log = 0;
   while (power * 2 <= segments) {
@@ -105,7 +123,7 @@ char16_t GlyphCharacter(int glyph) {
   if (glyph < 0 || glyph >= kMaxGlyphs) return 0;
   const int row = glyph / kRowGlyphs, column = glyph % kRowGlyphs;
   const int low = column < kHalfRow ? 0x21 + column : 0xA1 + column - kHalfRow;
-  return static_cast<char16_t>((0xE0 + row) << 8 | low);
+  return static_cast<char16_t>(RowByte(row) << 8 | low);
 }
 
 std::optional<std::vector<uint8_t>> RenamedTrueType(const uint8_t* data, size_t size, const std::u16string& family) {

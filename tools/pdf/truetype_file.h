@@ -1,8 +1,8 @@
 // TrueType files taken from PDFs, made fit to register with the platform's font engine: a name of
 // their own (subsets of one family from several PDFs must not be taken for each other) and a
 // Windows Unicode cmap of their own, since PDF subsets often have none or one that does not reach
-// every glyph. The cmap gives each glyph a private-use character whose two bytes are both
-// printable, so no byte of a two-byte character code reads as a control code in the printer.
+// every glyph. The cmap gives each glyph a character whose two bytes are both printable, so no
+// byte of a two-byte character code reads as a control code in the printer.
 #pragma once
 
 #include <cstdint>
@@ -12,8 +12,10 @@
 
 namespace rt7700pdf {
 
-// The character of a glyph in the rewritten file, or 0 for a glyph beyond the kMaxGlyphs.
-constexpr int kMaxGlyphs = 25 * 188;
+// The character of a glyph in the rewritten file, or 0 for a glyph beyond kMaxGlyphs. The private
+// use rows come first; larger fonts go on in rows of other blocks, which mean nothing in a font of
+// its own.
+constexpr int kMaxGlyphs = (94 + 94 - 8) * 188;
 char16_t GlyphCharacter(int glyph);
 
 // The font file with its name table replaced by one naming `family` and its cmap by one mapping
