@@ -448,7 +448,7 @@ TEST_F(PdfToolTest, TrueTypeType1AndOutlinedTextPrintAsMuPdfDrawsThem) {
   ASSERT_NE(bytes.find("/FontFile "), std::string::npos) << "no Type 1 font in the test PDF";
   ExpectPrintsAsMuPdfDraws(Path("text.pdf"), 0.85);
   // The TrueType text goes to the printer as a scalable soft font with the subset's own glyphs;
-  // the Type 1, turned and outlined text as graphics.
+  // the Type 1 and the outlined text as graphics.
   std::string stream = tooltest::ReadFile(Path("out.prn"));
   auto fonts = testsupport::ReadSoftFontDownloads(stream);
   EXPECT_EQ(fonts.faults, std::vector<std::string>{});

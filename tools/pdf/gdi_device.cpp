@@ -557,18 +557,23 @@ std::u16string MachineFamily(fz_context* ctx, fz_font* font) {
   return u"Liberation Sans";
 }
 
-// A span in an embedded TrueType font, upright and unskewed, as the printer's own text: the font
+// A span in an embedded TrueType font, upright or turned, as the printer's own text: the font
 // registered with the engine and each glyph placed where the PDF puts it, as the character the
 // rewritten cmap gives it (the driver downloads scalable fonts for characters, not glyph indices). False when the span
 // cannot go this way; nothing is drawn then.
 bool PrinterSpan(State* s, const fz_text_span* span, fz_matrix ctm, COLORREF colour) {
   fz_context* ctx = s->ctx;
   if (s->fonts == nullptr) return false;
+  // Turned text is fine; slanted, stretched or mirrored text is not.
   const fz_matrix m = fz_concat(span->trm, ctm);
-  const float size = -m.d;
-  if (span->wmode != 0 || size <= 0 || m.a <= 0 || std::fabs(m.b) > 1e-3f * size || std::fabs(m.c) > 1e-3f * size ||
-      std::fabs(m.a - size) > 1e-2f * size || size > 1e6f)
+  const float size = std::hypot(m.a, m.b);
+  if (span->wmode != 0 || size < 1 || size > 1e6f || std::fabs(m.c - m.b) > 1e-2f * size ||
+      std::fabs(m.d + m.a) > 1e-2f * size)
     return false;
+  // Counter-clockwise on the page (y runs down), in tenths of a degree.
+  const double angle = std::atan2(-m.b, m.a);
+  const int escapement = static_cast<int>(std::lround(angle * 1800 / M_PI) + 3600) % 3600;
+  const double ux = std::cos(angle), uy = -std::sin(angle);
   std::u16string family = s->fonts->Family(ctx, span->font);
   // A standard font goes by its characters, in the machine's face.
   const bool machine = family.empty();
@@ -589,13 +594,17 @@ bool PrinterSpan(State* s, const fz_text_span* span, fz_matrix ctm, COLORREF col
     at.push_back({static_cast<LONG>(std::lround(p.x)), static_cast<LONG>(std::lround(p.y))});
   }
   if (glyphs.empty()) return true;
+  // Spacing along the baseline and down from it, between rounded places so that it does not drift.
   std::vector<INT> dx(2 * glyphs.size(), 0);
+  auto along = [&](size_t i) { return std::lround((at[i].x - at[0].x) * ux + (at[i].y - at[0].y) * uy); };
+  auto down = [&](size_t i) { return std::lround(-(at[i].x - at[0].x) * uy + (at[i].y - at[0].y) * ux); };
   for (size_t i = 0; i + 1 < glyphs.size(); ++i) {
-    dx[2 * i] = at[i + 1].x - at[i].x;
-    dx[2 * i + 1] = at[i + 1].y - at[i].y;
+    dx[2 * i] = static_cast<INT>(along(i + 1) - along(i));
+    dx[2 * i + 1] = static_cast<INT>(down(i + 1) - down(i));
   }
   const bool bold = machine && fz_font_is_bold(ctx, span->font), italic = machine && fz_font_is_italic(ctx, span->font);
-  HFONT font = CreateFontW(-static_cast<int>(std::lround(size)), 0, 0, 0, bold ? 700 : 400, italic, 0, 0, DEFAULT_CHARSET,
+  HFONT font = CreateFontW(-static_cast<int>(std::lround(size)), 0, escapement, escapement, bold ? 700 : 400, italic, 0, 0,
+                           DEFAULT_CHARSET,
                            0, 0, 0, 0, family.c_str());
   if (font == nullptr) return false;
   HGDIOBJ old = SelectObject(s->hdc, font);
