@@ -301,6 +301,24 @@ void Images(cairo_t* cr) {
   cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
   cairo_paint(cr);
   cairo_restore(cr);
+  // Upright but mirrored both ways: an L whose foot ends up at the top left.
+  cairo_surface_t* ell = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 30, 30);
+  {
+    unsigned char* p = cairo_image_surface_get_data(ell);
+    const int stride = cairo_image_surface_get_stride(ell);
+    for (int y = 0; y < 30; ++y)
+      for (int x = 0; x < 30; ++x)
+        reinterpret_cast<uint32_t*>(p + y * stride)[x] = (x < 8 || y >= 22) ? 0xFF000000u : 0xFFFFFFFFu;
+    cairo_surface_mark_dirty(ell);
+  }
+  cairo_save(cr);
+  cairo_translate(cr, 260, 780);
+  cairo_scale(cr, -3, -3);
+  cairo_set_source_surface(cr, ell, 0, 0);
+  cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
+  cairo_paint(cr);
+  cairo_restore(cr);
+  cairo_surface_destroy(ell);
   // A stencil: the alpha picture as a mask painted in one colour.
   cairo_save(cr);
   cairo_set_source_rgb(cr, 0, 0, 0.3);
