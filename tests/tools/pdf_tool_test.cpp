@@ -365,6 +365,19 @@ void ShadingsAndGroups(cairo_t* cr) {
   cairo_mask(cr, fade);
   cairo_restore(cr);
   cairo_pattern_destroy(fade);
+  // A tiling pattern: a small picture repeated over a circle.
+  cairo_surface_t* tile = Checkers(8, 8, 4, CAIRO_FORMAT_RGB24);
+  cairo_pattern_t* tiles = cairo_pattern_create_for_surface(tile);
+  cairo_pattern_set_extend(tiles, CAIRO_EXTEND_REPEAT);
+  cairo_pattern_set_filter(tiles, CAIRO_FILTER_NEAREST);
+  cairo_matrix_t scale;
+  cairo_matrix_init_scale(&scale, 0.25, 0.25);  // 32-point squares
+  cairo_pattern_set_matrix(tiles, &scale);
+  cairo_arc(cr, 300, 700, 100, 0, 2 * M_PI);
+  cairo_set_source(cr, tiles);
+  cairo_fill(cr);
+  cairo_pattern_destroy(tiles);
+  cairo_surface_destroy(tile);
 }
 
 // ---- Hand-written PDFs ----
