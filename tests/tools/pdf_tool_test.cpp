@@ -608,6 +608,22 @@ TEST_F(PdfToolTest, PageRangesAndFitToPage) {
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.err.find("page-ranges"), std::string::npos) << r.err;
 
+  // Pages on the same paper share the printer's set-up, two-sided too: the page commands are those
+  // of a job of as many empty pages.
+  r = Tool({Path("eight.pdf"), "-o", "sides=two-sided-long-edge", "--output", Path("eight.prn")});
+  ASSERT_EQ(r.status, 0) << r.err;
+  r = Tool({"--pages", "8", "-o", "sides=two-sided-long-edge", "--output", Path("empty.prn")});
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::string eight = tooltest::ReadFile(Path("eight.prn")), empty = tooltest::ReadFile(Path("empty.prn"));
+  EXPECT_EQ(PageSizeCodes(eight), PageSizeCodes(empty));
+  auto count = [](const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+  };
+  EXPECT_EQ(count(eight, "\x1b&l"), count(empty, "\x1b&l"));
+  EXPECT_EQ(count(eight, "\f"), count(empty, "\f"));
+
   // Fit-to-page keeps the page inside the printable area: its full-width bars no longer touch
   // the paper's edges.
   r = Tool({Path("eight.pdf"), "-o", "page-ranges=1", "--preview", Path("fit"), "--preview-dpi", "50"});
