@@ -430,6 +430,31 @@ std::string FormPdf() {
   });
 }
 
+// Text render modes on a standard font (stroked, clipping with a fill through it) and a Type 3
+// font whose glyphs are drawn by the PDF itself.
+std::string TextModesPdf() {
+  const std::string content =
+      "BT /F1 48 Tf 1 Tr 2 w 72 740 Td (Stroked) Tj ET\n"
+      "q BT /F1 80 Tf 7 Tr 72 560 Td (CLIP) Tj ET 0 0 1 rg 0 560 595 30 re f 0 g 0 620 595 10 re f Q\n"
+      "BT /F2 36 Tf 72 400 Td (ABAB) Tj ET\n"
+      "0 g 72 300 200 4 re f\n";
+  const std::string square = "1000 0 0 0 800 800 d1 0 0 800 800 re f";
+  const std::string triangle = "1000 0 0 0 800 800 d1 0 0 m 800 0 l 400 800 l f";
+  return WritePdf({
+      "<< /Type /Catalog /Pages 2 0 R >>",
+      "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+      "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595.2756 841.8898] /Resources << /Font << /F1 4 0 R /F2 5 0 R >> >> "
+      "/Contents 6 0 R >>",
+      "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica-Bold >>",
+      "<< /Type /Font /Subtype /Type3 /FontBBox [0 0 800 800] /FontMatrix [0.001 0 0 0.001 0 0] "
+      "/CharProcs << /sq 7 0 R /tri 8 0 R >> /Encoding << /Type /Encoding /Differences [65 /sq /tri] >> "
+      "/FirstChar 65 /LastChar 66 /Widths [1000 1000] >>",
+      Stream("", content),
+      Stream("", square),
+      Stream("", triangle),
+  });
+}
+
 class PdfToolTest : public ::testing::Test {
  protected:
   testsupport::TempDir dir;
@@ -518,6 +543,20 @@ TEST_F(PdfToolTest, FormFieldsShowAndInvisibleTextDoesNot) {
   for (int y = (841 - 640) * kDpi / 72; y < (841 - 590) * kDpi / 72; ++y)
     for (int x = 0; x < preview.width; ++x) dark += preview.Dark(x, y);
   EXPECT_EQ(dark, 0);
+}
+
+TEST_F(PdfToolTest, StrokedClippingAndType3TextPrintAsMuPdfDrawsThem) {
+  std::ofstream(Path("modes.pdf"), std::ios::binary) << TextModesPdf();
+  ExpectPrintsAsMuPdfDraws(Path("modes.pdf"), 0.9);
+  // The clipping text lets the bar through only inside its letters: dark and white alternate
+  // along the bar, and beyond the text the bar is gone.
+  Grey preview = ReadPng(Path("preview") + "/page-001.png");
+  ASSERT_GT(preview.width, 0);
+  const int y = (842 - 575) * kDpi / 72;
+  int changes = 0;
+  for (int x = 1; x < preview.width; ++x) changes += preview.Dark(x, y) != preview.Dark(x - 1, y);
+  EXPECT_GE(changes, 6);
+  EXPECT_FALSE(preview.Dark(500 * kDpi / 72, y));
 }
 
 // The paper each page of a mixed document is printed on, as the stream selects it.
