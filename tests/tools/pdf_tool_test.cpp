@@ -319,6 +319,31 @@ void Images(cairo_t* cr) {
   cairo_paint(cr);
   cairo_restore(cr);
   cairo_surface_destroy(ell);
+  // A one-bit stencil painted over a grey square: a ring, the square showing through its middle.
+  cairo_surface_t* ring = cairo_image_surface_create(CAIRO_FORMAT_A1, 40, 40);
+  {
+    unsigned char* p = cairo_image_surface_get_data(ring);
+    const int stride = cairo_image_surface_get_stride(ring);
+    for (int y = 0; y < 40; ++y)
+      for (int x = 0; x < 40; ++x) {
+        const double r = std::hypot(x - 19.5, y - 19.5);
+        if (r < 19 && r > 10) reinterpret_cast<uint32_t*>(p + y * stride)[x / 32] |= 1u << (x % 32);
+      }
+    cairo_surface_mark_dirty(ring);
+  }
+  cairo_set_source_rgb(cr, 0.6, 0.6, 0.6);
+  cairo_rectangle(cr, 60, 600, 80, 80);
+  cairo_fill(cr);
+  cairo_save(cr);
+  cairo_translate(cr, 40, 580);
+  cairo_scale(cr, 3, 3);
+  cairo_set_source_rgb(cr, 0, 0, 0);
+  cairo_pattern_t* stencil = cairo_pattern_create_for_surface(ring);
+  cairo_pattern_set_filter(stencil, CAIRO_FILTER_NEAREST);
+  cairo_mask(cr, stencil);
+  cairo_pattern_destroy(stencil);
+  cairo_restore(cr);
+  cairo_surface_destroy(ring);
   // A stencil: the alpha picture as a mask painted in one colour.
   cairo_save(cr);
   cairo_set_source_rgb(cr, 0, 0, 0.3);

@@ -767,10 +767,79 @@ void FillImageCall(fz_context* ctx, fz_device* dev, fz_image* image, fz_matrix c
             [&](fz_device* d) { fz_fill_image(ctx, d, image, ctm, alpha, params); });
 }
 
+fz_pixmap* DecodedMask(fz_context* ctx, fz_image* image, fz_matrix ctm) {
+  fz_pixmap* volatile pix = nullptr;
+  fz_try(ctx) {
+    fz_matrix device = fz_concat(ctm, fz_scale(1.0f / kSubPixels, 1.0f / kSubPixels));
+    pix = fz_get_pixmap_from_image(ctx, image, nullptr, &device, nullptr, nullptr);
+  }
+  fz_catch(ctx) { return nullptr; }
+  return pix;
+}
+
+// An upright stencil (a scanned page's text, a barcode) as a one-bit picture that paints the
+// brush where the stencil is set and leaves the page elsewhere (raster operation PSDPxax), at the
+// stencil's own resolution: no page-sized picture.
+bool PlainStencil(State* s, fz_image* image, fz_matrix ctm, COLORREF colour) {
+  const float tiny = 1e-3f * (std::fabs(ctm.a) + std::fabs(ctm.b) + std::fabs(ctm.c) + std::fabs(ctm.d));
+  if (std::fabs(ctm.b) > tiny || std::fabs(ctm.c) > tiny) return false;
+  fz_context* ctx = s->ctx;
+  fz_pixmap* pix = DecodedMask(ctx, image, ctm);
+  if (pix == nullptr) return false;
+  if (fz_pixmap_components(ctx, pix) != 1) {
+    fz_drop_pixmap(ctx, pix);
+    return false;
+  }
+  const int w = fz_pixmap_width(ctx, pix), h = fz_pixmap_height(ctx, pix);
+  const unsigned char* src = fz_pixmap_samples(ctx, pix);
+  const ptrdiff_t srcStride = fz_pixmap_stride(ctx, pix);
+  const size_t stride = ((size_t(w) + 31) / 32) * 4;
+  std::vector<BYTE> bits(stride * size_t(h), 0xFF);
+  const bool flipX = ctm.a < 0, flipY = ctm.d < 0;
+  for (int row = 0; row < h; ++row) {
+    const unsigned char* p = src + (flipY ? h - 1 - row : row) * srcStride;
+    BYTE* q = bits.data() + size_t(row) * stride;
+    for (int col = 0; col < w; ++col)
+      if (p[flipX ? w - 1 - col : col] >= 128) q[col / 8] &= static_cast<BYTE>(~(0x80 >> (col % 8)));
+  }
+  fz_drop_pixmap(ctx, pix);
+  struct {
+    BITMAPINFOHEADER header;
+    RGBQUAD colours[2];
+  } bi{};
+  bi.header.biSize = sizeof(BITMAPINFOHEADER);
+  bi.header.biWidth = w;
+  bi.header.biHeight = -h;
+  bi.header.biPlanes = 1;
+  bi.header.biBitCount = 1;
+  bi.header.biCompression = BI_RGB;
+  bi.colours[0] = {0, 0, 0, 0};
+  bi.colours[1] = {255, 255, 255, 0};
+  const long x0 = std::lround(std::min(ctm.e, ctm.e + ctm.a)), x1 = std::lround(std::max(ctm.e, ctm.e + ctm.a));
+  const long y0 = std::lround(std::min(ctm.f, ctm.f + ctm.d)), y1 = std::lround(std::max(ctm.f, ctm.f + ctm.d));
+  if (x1 <= x0 || y1 <= y0) return true;
+  HBRUSH brush = CreateSolidBrush(colour);
+  if (brush == nullptr) {
+    s->Failed("CreateSolidBrush");
+    return true;
+  }
+  HGDIOBJ old = SelectObject(s->hdc, brush);
+  constexpr DWORD kPaintWhereBlack = 0x00B8074A;  // PSDPxax: the brush where the source is black
+  s->Check(StretchDIBits(s->hdc, static_cast<int>(x0), static_cast<int>(y0), static_cast<int>(x1 - x0),
+                         static_cast<int>(y1 - y0), 0, 0, w, h, bits.data(), reinterpret_cast<const BITMAPINFO*>(&bi),
+                         DIB_RGB_COLORS, kPaintWhereBlack) != 0,
+           "StretchDIBits");
+  (void)SelectObject(s->hdc, old);
+  (void)DeleteObject(brush);
+  return true;
+}
+
 void FillImageMaskCall(fz_context* ctx, fz_device* dev, fz_image* image, fz_matrix ctm, fz_colorspace* cs,
                        const float* color, float alpha, fz_color_params params) {
   State* s = Of(dev);
   if (Recording(s)) return fz_fill_image_mask(ctx, s->recorder, image, ctm, cs, color, alpha, params);
+  if (alpha <= 0) return;
+  if (PlainStencil(s, image, ctm, Rgb(ctx, cs, color, params, alpha))) return;
   Rasterize(s, fz_transform_rect(fz_unit_rect, ctm),
             [&](fz_device* d) { fz_fill_image_mask(ctx, d, image, ctm, cs, color, alpha, params); });
 }
