@@ -712,21 +712,26 @@ TEST_F(PdfToolTest, DamagedAndEncryptedPdfsWriteNothing) {
       << WritePdf({"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
                    "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] >>"},
                   encrypt);
+  tooltest::Result r;
   for (const char* name : {"damaged.pdf", "locked.pdf"}) {
     SCOPED_TRACE(name);
-    auto r = Tool({Path(name), "--output", Path("out.prn")});
+    r = Tool({Path(name), "--output", Path("out.prn")});
     EXPECT_EQ(r.status, 2) << r.err;
     EXPECT_FALSE(fs::exists(Path("out.prn")));
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
     EXPECT_NE(r.err.find(name == std::string("locked.pdf") ? "encrypted" : "damaged"), std::string::npos) << r.err;
   }
   // Standard input: a PDF prints, anything else is refused.
-  std::ofstream(Path("job.json")) << "{\"pages\": 1}";
+  // A job file is no PDF, whatever its document is called.
+  std::ofstream(Path("job.json")) << "{\"document\": \"%PDF-1.7 notes\", \"pages\": 1}";
+  r = Tool({Path("job.json"), "--output", Path("job.prn")});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(fs::exists(Path("job.prn")));
   auto fromStdin = [&](const std::string& file) {
     return tooltest::Run({"/bin/sh", "-c", "exec \"$0\" - --output \"$1\" < \"$2\"", kTool, Path("out.prn"), file},
                          {{"RT7700_TEST_MODE", "1"}, {"TMPDIR", dir.str()}}, dir.str());
   };
-  auto r = fromStdin(Path("job.json"));
+  r = fromStdin(Path("job.json"));
   EXPECT_EQ(r.status, 2) << r.err;
   EXPECT_FALSE(fs::exists(Path("out.prn")));
   std::ofstream(Path("form.pdf"), std::ios::binary) << FormPdf();

@@ -34,6 +34,9 @@ struct Document::Impl {
 };
 
 bool LooksLikePdf(const std::string& head) {
+  // A job file that names "%PDF-" early on stays a job file.
+  const size_t first = head.find_first_not_of(" \t\r\n");
+  if (first != std::string::npos && (head[first] == '{' || head.compare(first, 3, "\xEF\xBB\xBF") == 0)) return false;
   return head.substr(0, 1024).find("%PDF-") != std::string::npos;
 }
 
