@@ -596,8 +596,8 @@ std::vector<int> PageSizeCodes(const std::string& stream) {
 TEST_F(PdfToolTest, EachPageGetsItsOwnPaper) {
   auto label = [](const char* text) {
     return [text](cairo_t* cr) {
-      cairo_select_font_face(cr, "DejaVu Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
-      cairo_set_font_size(cr, 20);
+      // A font file of its own: cairo's font lookup keeps fontconfig data to the end.
+      SetFont(cr, kTrueTypeFont, 20);
       cairo_move_to(cr, 40, 60);
       cairo_show_text(cr, text);
     };
