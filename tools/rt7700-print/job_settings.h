@@ -43,6 +43,7 @@ struct JobSettings {
   int density = 1;  // Thickness 0..2
   bool poster = false;
   bool longEdgeFirst = false;  // FeedOrient 2
+  bool tonerSaving = false;
 
   // Where each setting was last given, for messages about settings that do not go together.
   std::map<std::string, InputError> origins;
