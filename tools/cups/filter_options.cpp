@@ -23,7 +23,14 @@ class JobOptions {
   JobOptions(const JobOptions&) = delete;
   JobOptions& operator=(const JobOptions&) = delete;
 
-  const char* Get(const char* name) const { return cupsGetOption(name, count_, options_); }
+  // By the exact name: cupsGetOption ignores case, and a PPD choice such as Collate=True is not
+  // the IPP option collate.
+  const char* Get(const char* name) const {
+    for (int i = 0; i < count_; ++i) {
+      if (std::strcmp(options_[i].name, name) == 0) return options_[i].value;
+    }
+    return nullptr;
+  }
   int count() const { return count_; }
   cups_option_t* options() const { return options_; }
 
