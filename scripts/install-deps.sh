@@ -3,7 +3,8 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev
           nlohmann-json3-dev libfreetype-dev libpng-dev libpixman-1-dev libcairo2-dev pkg-config
-          libfontconfig-dev fonts-dejavu-core fonts-liberation)
+          libfontconfig-dev fonts-dejavu-core fonts-liberation
+          libmupdf-dev libjbig2dec0-dev libopenjp2-7-dev libharfbuzz-dev libgumbo-dev libmujs-dev libjpeg-dev zlib1g-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -20,6 +20,7 @@
 #include "job_file.h"
 #include "job_settings.h"
 #include "page_drawing.h"
+#include "pdf_job.h"
 #include "preview.h"
 #include "temporaries.h"
 #include "terminal_text.h"
@@ -185,6 +186,7 @@ std::optional<int> ParseArguments(int argc, char** argv, Request& r) {
       std::string word = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
       start = end == std::string::npos ? text.size() : end + 1;
       if (word.empty()) continue;
+      if (word == "fit-to-page") word += "=true";  // CUPS gives it bare
       size_t eq = word.find('=');
       if (eq == std::string::npos || eq == 0)
         return CommandLineError("-o " + word, "expected NAME=VALUE (see rt7700-print --help)");
@@ -346,7 +348,7 @@ int Cancelled(int signal) {
 
 // Draws each page into DIR/page-NNN.png; progress and failures as for printing.
 int Preview(HDC printer, const JobFile& job, long long pages, const std::string& dir, int dpi,
-            const std::string& document) {
+            const std::string& document, const PdfInput& pdf) {
   bool progress = isatty(STDERR_FILENO) != 0;
   size_t nextDrawn = 0;
   for (long long page = 1; page <= pages; ++page) {
@@ -354,7 +356,8 @@ int Preview(HDC printer, const JobFile& job, long long pages, const std::string&
     const PageDrawing* drawing = nullptr;
     if (nextDrawn < job.drawn.size() && job.drawn[nextDrawn].number == page) drawing = &job.drawn[nextDrawn++].drawing;
     Unit unit = drawing != nullptr ? drawing->unit.value_or(job.unit.value_or(Unit::Point)) : Unit::Point;
-    if (auto e = PreviewPage(printer, drawing, unit, dpi, PreviewFileName(dir, page))) {
+    if (auto e = pdf.document ? PreviewPdfPage(printer, pdf, page, dpi, PreviewFileName(dir, page), kPrinterName)
+                              : PreviewPage(printer, drawing, unit, dpi, PreviewFileName(dir, page))) {
       if (progress) std::fprintf(stderr, "\n");
       Say("the preview failed: page " + std::to_string(page) + ", " + *e);
       return kExitFailed;
@@ -378,17 +381,22 @@ int main(int argc, char** argv) {
   std::string document = "rt7700-print test job";
   long long pages = request.pages.value_or(0);
   JobFile job;
-  if (!request.jobFile.empty()) {
+  PdfInput pdf;  // a PDF prints its own pages
+  if (auto e = OpenPdfInput(request.jobFile, pdf)) return BadInput(*e);
+  if (pdf.document) document = fs::path(pdf.name).filename().string();
+  if (!request.jobFile.empty() && !pdf.document) {
     auto read = ReadJobFile(request.jobFile, settings);
     if (auto* e = std::get_if<InputError>(&read)) return BadInput(*e);
     job = std::move(std::get<JobFile>(read));
     pages = job.pages;
     document = job.document.value_or(fs::path(request.jobFile).filename().string());
   }
+  if (auto e = TakePdfOptions(pdf, request.options)) return BadInput(*e);
   for (const auto& o : request.options) {
     if (auto e = ApplySetting(settings, o.name, o.value, "command line", o.field)) return BadInput(*e);
   }
   if (auto e = CheckCombination(settings)) return BadInput(*e);
+  if (pdf.document) pages = PdfPagesToPrint(pdf, settings);
   if (request.title) document = *request.title;
 
   Destination destination;
@@ -515,7 +523,7 @@ int main(int argc, char** argv) {
     return kExitFailed;
   }
   if (request.preview) {
-    int code = Preview(hdc, job, pages, *request.preview, request.previewDpi.value_or(kDefaultPreviewDpi), document);
+    int code = Preview(hdc, job, pages, *request.preview, request.previewDpi.value_or(kDefaultPreviewDpi), document, pdf);
     (void)DeleteDC(hdc);
     return code;
   }
@@ -530,7 +538,9 @@ int main(int argc, char** argv) {
   std::optional<std::string> drawFailure;
   size_t nextDrawn = 0;
   for (long long page = 1; result > 0 && page <= pages && g_signal == 0; ++page) {
-    result = StartPage(hdc) > 0 ? 1 : SP_ERROR;
+    if (pdf.document && (drawFailure = ResetForPdfPage(hdc, pdf, page, kPrinterName))) result = SP_ERROR;
+    if (result > 0) result = StartPage(hdc) > 0 ? 1 : SP_ERROR;
+    if (result > 0 && pdf.document && (drawFailure = DrawPdfPage(hdc, pdf, page))) result = SP_ERROR;
     if (result > 0 && nextDrawn < job.drawn.size() && job.drawn[nextDrawn].number == page) {
       const PageDrawing& drawing = job.drawn[nextDrawn++].drawing;
       if (auto e = DrawPage(hdc, drawing, drawing.unit.value_or(job.unit.value_or(Unit::Point)))) {

@@ -66,6 +66,14 @@ std::string PreviewFileName(const std::string& dir, long long page) {
 
 std::optional<std::string> PreviewPage(HDC printer, const PageDrawing* drawing, Unit unit, int dpi,
                                        const std::string& file) {
+  return PreviewPicture(printer, dpi, file, [&](HDC dc) -> std::optional<std::string> {
+    if (drawing == nullptr) return std::nullopt;
+    return DrawPage(dc, *drawing, unit);
+  });
+}
+
+std::optional<std::string> PreviewPicture(HDC printer, int dpi, const std::string& file,
+                                          const std::function<std::optional<std::string>(HDC)>& draw) {
   int dpiX = GetDeviceCaps(printer, LOGPIXELSX), dpiY = GetDeviceCaps(printer, LOGPIXELSY);
   int paperX = GetDeviceCaps(printer, PHYSICALWIDTH), paperY = GetDeviceCaps(printer, PHYSICALHEIGHT);
   if (dpiX <= 0 || dpiY <= 0 || paperX <= 0 || paperY <= 0) return std::string("the printer reports no paper size");
@@ -92,8 +100,8 @@ std::optional<std::string> PreviewPage(HDC printer, const PageDrawing* drawing, 
   if (dc == nullptr || previous == nullptr || !platform::gdi::SetMemoryDcDevice(dc, device) ||
       !PatBlt(dc, 0, 0, width, height, WHITENESS)) {
     result = "cannot set up the picture (error " + std::to_string(GetLastError()) + ")";
-  } else if (drawing != nullptr) {
-    result = DrawPage(dc, *drawing, unit);
+  } else {
+    result = draw(dc);
   }
   if (!result) {
     size_t stride = (size_t(width) * 3 + 3) & ~size_t{3};

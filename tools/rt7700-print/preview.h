@@ -2,6 +2,7 @@
 // context the size of the printer's paper, written as a PNG file.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -18,6 +19,10 @@ constexpr int kDefaultPreviewDpi = 100;
 // Returns what failed: "op 2 (ellipse): Ellipse failed (error 8)", "cannot write FILE: ...".
 std::optional<std::string> PreviewPage(HDC printer, const PageDrawing* drawing, Unit unit, int dpi,
                                        const std::string& file);
+
+// The same picture drawn by `draw`, given the memory DC (the paper's corner at device pixel 0, 0).
+std::optional<std::string> PreviewPicture(HDC printer, int dpi, const std::string& file,
+                                          const std::function<std::optional<std::string>(HDC)>& draw);
 
 // DIR/page-001.png for page 1.
 std::string PreviewFileName(const std::string& dir, long long page);
