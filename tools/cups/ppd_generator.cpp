@@ -104,6 +104,20 @@ std::string Ppd() {
     line(std::string("*CloseUI: *") + o.keyword);
   }
   line("*CloseGroup: General");
+  // What the printer cannot do together, so a print dialog does not offer it: two-sided printing
+  // on papers the duplex unit does not take, and poster tiles with more than one page per sheet.
+  for (const auto& p : rt7700cups::PaperKeywords()) {
+    if (devmode::TwoSidedPaper(p.paper)) continue;
+    line(std::string("*UIConstraints: *PageSize ") + p.keyword + " *Duplex");
+    line(std::string("*UIConstraints: *Duplex *PageSize ") + p.keyword);
+  }
+  line("*UIConstraints: *PageSize Custom *Duplex");
+  line("*UIConstraints: *Duplex *PageSize Custom");
+  for (const auto& c : rt7700cups::OptionByKeyword("PagesPerSheet")->choices) {
+    if (std::string(c.keyword) == "1") continue;
+    line(std::string("*UIConstraints: *Poster True *PagesPerSheet ") + c.keyword);
+    line(std::string("*UIConstraints: *PagesPerSheet ") + c.keyword + " *Poster True");
+  }
   line("*DefaultFont: Courier");
   for (const char* font : {"Courier", "Courier-Bold", "Courier-BoldOblique", "Courier-Oblique", "Helvetica",
                            "Helvetica-Bold", "Helvetica-BoldOblique", "Helvetica-Oblique", "Times-Bold",

@@ -98,6 +98,13 @@ constexpr PaperKeyword kPapers[] = {
 
 std::span<const Option> Options() { return kOptions; }
 
+const Option* OptionByKeyword(const char* keyword) {
+  for (const auto& o : kOptions) {
+    if (std::strcmp(o.keyword, keyword) == 0) return &o;
+  }
+  return nullptr;
+}
+
 std::span<const PaperKeyword> PaperKeywords() { return kPapers; }
 
 const PaperKeyword* PaperByKeyword(const std::string& keyword) {

@@ -23,6 +23,7 @@ struct Option {
 
 // Every PPD option but the page size, in the order the PPD lists them.
 std::span<const Option> Options();
+const Option* OptionByKeyword(const char* keyword);
 
 // A table paper under its PPD name.
 struct PaperKeyword {
