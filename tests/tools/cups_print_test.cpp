@@ -220,6 +220,11 @@ TEST_F(FilterByHand, BadJobsFailWithOneErrorLineAndNoStream) {
     EXPECT_TRUE(r.out.empty()) << c.options;
     EXPECT_NE(r.err.find(c.error), std::string::npos) << c.options << "\n" << r.err;
   }
+  auto wrongType = RunBounded({kFilter, "42", "tester", "Report", "1", "", pdf_},
+                              {{"PPD", kPpd}, {"CONTENT_TYPE", "text/plain"}}, dir_.str());
+  EXPECT_EQ(wrongType.status, 1);
+  EXPECT_TRUE(wrongType.out.empty());
+  EXPECT_NE(wrongType.err.find("ERROR: expected a PDF document, got text/plain\n"), std::string::npos) << wrongType.err;
   auto usage = RunBounded({kFilter, "1", "tester"}, {}, dir_.str());
   EXPECT_EQ(usage.status, 1);
   EXPECT_NE(usage.err.find("ERROR: usage: rt7700-pdftopcl job-id user title copies options [file]"), std::string::npos);
@@ -229,6 +234,40 @@ TEST_F(FilterByHand, BadJobsFailWithOneErrorLineAndNoStream) {
   EXPECT_EQ(damaged.status, 1);
   EXPECT_TRUE(damaged.out.empty());
   EXPECT_NE(damaged.err.find("ERROR: rt7700-print: "), std::string::npos) << damaged.err;
+}
+
+// CUPS cancels a job by sending the filter SIGTERM: rt7700-print cancels its own job, nothing
+// reaches the printer and no temporary of the run is left behind.
+TEST_F(FilterByHand, CancellingTheJobStopsRt7700PrintAndLeavesNothing) {
+  WriteFile(pdf_, pdfsample::SamplePdf(40, true));
+  fs::path temporaries = dir_.path() / "tmp";
+  fs::create_directories(temporaries);
+  pid_t filter = tooltest::Start({kFilter, "42", "tester", "Report", "1", "", pdf_},
+                                 {{"PPD", kPpd}, {"TMPDIR", temporaries.string()}}, dir_.str());
+  ASSERT_GT(filter, 0);
+  bool started = false;
+  for (auto deadline = std::chrono::steady_clock::now() + 60s; !started && std::chrono::steady_clock::now() < deadline;
+       std::this_thread::sleep_for(10ms))
+    started = tooltest::ReadFile(dir_.str() + "/.stderr").find("PAGE: 1 1\n") != std::string::npos;
+  kill(filter, SIGTERM);
+  int status = 0;
+  bool ended = false;
+  for (auto deadline = std::chrono::steady_clock::now() + 60s; std::chrono::steady_clock::now() < deadline;
+       std::this_thread::sleep_for(10ms)) {
+    if ((ended = waitpid(filter, &status, WNOHANG) == filter)) break;
+  }
+  if (!ended) {
+    kill(filter, SIGKILL);
+    waitpid(filter, &status, 0);
+  }
+  ASSERT_TRUE(started) << "no page was reported" << tooltest::ReadFile(dir_.str() + "/.stderr");
+  ASSERT_TRUE(ended) << "the filter did not end within 60 s of SIGTERM";
+  std::string err = tooltest::ReadFile(dir_.str() + "/.stderr");
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << err;
+  EXPECT_NE(err.find("ERROR: rt7700-print: cancelled"), std::string::npos) << err;
+  EXPECT_EQ(err.find("PAGE: 40 "), std::string::npos) << err;
+  EXPECT_TRUE(tooltest::ReadFile(dir_.str() + "/.stdout").empty());
+  EXPECT_TRUE(fs::is_empty(temporaries)) << "a temporary of the cancelled run was left";
 }
 
 // A private scheduler: its own configuration, spool, cache and log folders under a temporary

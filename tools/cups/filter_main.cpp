@@ -87,6 +87,15 @@ int main(int argc, char** argv) {
     return 1;
   }
   signal(SIGPIPE, SIG_IGN);
+  // The scheduler sends PDF only; anything else reached this filter by a wrong conversion rule.
+  if (const char* type = std::getenv("CONTENT_TYPE");
+      type != nullptr && std::strcmp(type, "application/pdf") != 0 && std::strcmp(type, "application/vnd.cups-pdf") != 0) {
+    Say("ERROR", std::string("expected a PDF document, got ") + type);
+    return 1;
+  }
+  for (const char* name : {"PRINTER", "DEVICE_URI", "CONTENT_TYPE"}) {
+    if (const char* value = std::getenv(name)) Say("DEBUG", std::string(name) + "=" + value);
+  }
 
   ppd_file_t* ppd = nullptr;
   if (const char* path = std::getenv("PPD"); path != nullptr && *path != '\0') {
