@@ -4,7 +4,8 @@ set -euo pipefail
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev
           nlohmann-json3-dev libfreetype-dev libpng-dev libpixman-1-dev libcairo2-dev pkg-config
           libfontconfig-dev fonts-dejavu-core fonts-liberation
-          libmupdf-dev libjbig2dec0-dev libopenjp2-7-dev libharfbuzz-dev libgumbo-dev libmujs-dev libjpeg-dev zlib1g-dev)
+          libmupdf-dev libjbig2dec0-dev libopenjp2-7-dev libharfbuzz-dev libgumbo-dev libmujs-dev libjpeg-dev zlib1g-dev
+          fonts-urw-base35)
 # The CUPS filter: its build, its tests (a private cupsd, lp, cupstestppd) and the benchmark baseline.
 packages+=(libcups2-dev cups cups-client cups-filters ghostscript)
 missing=()

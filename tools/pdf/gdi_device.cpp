@@ -11,6 +11,7 @@
 #include <functional>
 #include <vector>
 
+#include "truetype_file.h"
 #include "win/error.h"
 
 namespace rt7700pdf {
@@ -23,6 +24,7 @@ struct State {
   fz_context* ctx = nullptr;
   HDC hdc = nullptr;
   std::string* error = nullptr;
+  FontRegistry* fonts = nullptr;
   std::vector<int> clips;  // the SaveDC level each pushed clip restores
   // While a group, a soft mask or a tiling pattern is recorded for MuPDF to draw.
   fz_display_list* list = nullptr;
@@ -171,22 +173,26 @@ fz_path* Outline(fz_context* ctx, fz_font* font, int gid, fz_matrix m) {
   return path;
 }
 
+void AddSpan(fz_context* ctx, const fz_text_span* span, fz_matrix ctm, Figures* out) {
+  for (int i = 0; i < span->len; ++i) {
+    const fz_text_item& item = span->items[i];
+    if (item.gid < 0) continue;
+    fz_matrix tm = span->trm;
+    tm.e = item.x;
+    tm.f = item.y;
+    fz_path* path = Outline(ctx, span->font, item.gid, fz_concat(tm, ctm));
+    if (path == nullptr) continue;  // a glyph that draws nothing
+    AddPath(ctx, path, fz_identity, out);
+    fz_drop_path(ctx, path);
+  }
+}
+
 // Glyph outlines of the text in logical units; false when a glyph has none (a Type 3 font), so
 // the text must be drawn by MuPDF instead.
 bool AddText(fz_context* ctx, const fz_text* text, fz_matrix ctm, Figures* out) {
   for (const fz_text_span* span = text->head; span != nullptr; span = span->next) {
     if (fz_font_t3_procs(ctx, span->font) != nullptr) return false;
-    for (int i = 0; i < span->len; ++i) {
-      const fz_text_item& item = span->items[i];
-      if (item.gid < 0) continue;
-      fz_matrix tm = span->trm;
-      tm.e = item.x;
-      tm.f = item.y;
-      fz_path* path = Outline(ctx, span->font, item.gid, fz_concat(tm, ctm));
-      if (path == nullptr) continue;  // a glyph that draws nothing
-      AddPath(ctx, path, fz_identity, out);
-      fz_drop_path(ctx, path);
-    }
+    AddSpan(ctx, span, ctm, out);
   }
   return true;
 }
@@ -205,11 +211,12 @@ fz_irect ClipBox(HDC hdc) {
   return DeviceBox(logical);
 }
 
-// Lays a premultiplied RGBA picture on the page at its own device pixels: pixels under half
-// covered stay as they are, the others are composed on white.
-void Lay(State* s, fz_pixmap* pix) {
+// Lays a premultiplied RGBA picture on the page, each of its pixels `step` device pixels wide:
+// pixels under half covered stay as they are, the others are composed on white.
+void Lay(State* s, fz_pixmap* pix, int step) {
   const int w = fz_pixmap_width(s->ctx, pix), h = fz_pixmap_height(s->ctx, pix);
   const int x = fz_pixmap_x(s->ctx, pix), y = fz_pixmap_y(s->ctx, pix);
+  const int unit = kSubPixels * step;  // logical units a picture pixel covers
   const unsigned char* src = fz_pixmap_samples(s->ctx, pix);
   const ptrdiff_t srcStride = fz_pixmap_stride(s->ctx, pix);
   BITMAPINFO bi{};
@@ -245,7 +252,7 @@ void Lay(State* s, fz_pixmap* pix) {
   }
   if (anyInk) {
     if (!anyKey) {
-      s->Check(StretchDIBits(s->hdc, x * kSubPixels, y * kSubPixels, w * kSubPixels, h * kSubPixels, 0, 0, w, h, bits,
+      s->Check(StretchDIBits(s->hdc, x * unit, y * unit, w * unit, h * unit, 0, 0, w, h, bits,
                              &bi, DIB_RGB_COLORS, SRCCOPY) != 0,
                "StretchDIBits");
     } else {
@@ -254,7 +261,7 @@ void Lay(State* s, fz_pixmap* pix) {
       if (previous == nullptr) {
         s->Failed("a memory DC");
       } else {
-        s->Check(TransparentBlt(s->hdc, x * kSubPixels, y * kSubPixels, w * kSubPixels, h * kSubPixels, memory, 0, 0, w,
+        s->Check(TransparentBlt(s->hdc, x * unit, y * unit, w * unit, h * unit, memory, 0, 0, w,
                                 h, kKey),
                  "TransparentBlt");
         (void)SelectObject(memory, previous);
@@ -270,6 +277,11 @@ void Lay(State* s, fz_pixmap* pix) {
 void Rasterize(State* s, fz_rect bounds, const std::function<void(fz_device*)>& draw) {
   fz_irect area = fz_intersect_irect(DeviceBox(bounds), ClipBox(s->hdc));
   if (fz_is_empty_irect(area)) return;
+  // A picture of more than 16 million pixels (a page's shading at 600 dpi) is drawn at half or a
+  // quarter of the resolution: smooth shades lose nothing a halftone keeps.
+  int step = 1;
+  while (step < 4 && double(area.x1 - area.x0) / step * (double(area.y1 - area.y0) / step) > 16e6) step *= 2;
+  area = {area.x0 / step, area.y0 / step, (area.x1 + step - 1) / step, (area.y1 + step - 1) / step};
   fz_context* ctx = s->ctx;
   fz_pixmap* pix = nullptr;
   fz_device* dev = nullptr;
@@ -278,7 +290,7 @@ void Rasterize(State* s, fz_rect bounds, const std::function<void(fz_device*)>& 
   fz_try(ctx) {
     pix = fz_new_pixmap_with_bbox(ctx, fz_device_rgb(ctx), area, nullptr, 1);
     fz_clear_pixmap(ctx, pix);
-    dev = fz_new_draw_device(ctx, fz_scale(1.0f / kSubPixels, 1.0f / kSubPixels), pix);
+    dev = fz_new_draw_device(ctx, fz_scale(1.0f / (kSubPixels * step), 1.0f / (kSubPixels * step)), pix);
     draw(dev);
     fz_close_device(ctx, dev);
   }
@@ -288,7 +300,7 @@ void Rasterize(State* s, fz_rect bounds, const std::function<void(fz_device*)>& 
     if (s->error->empty()) *s->error = std::string("drawing a picture: ") + fz_caught_message(ctx);
     return;
   }
-  Lay(s, pix);
+  Lay(s, pix, step);
   fz_drop_pixmap(ctx, pix);
 }
 
@@ -531,13 +543,116 @@ void ClipStrokePathCall(fz_context* ctx, fz_device* dev, const fz_path* path, co
   });
 }
 
+// The machine's face for a standard font the PDF names without embedding it (MuPDF then draws
+// its own built-in face or a substitute): one of the same metrics, so the PDF's glyph positions fit.
+std::u16string MachineFamily(fz_context* ctx, fz_font* font) {
+  if (!font->flags.ft_substitute) {
+    int length = 0;
+    const unsigned char* builtin = fz_lookup_base14_font(ctx, fz_font_name(ctx, font), &length);
+    unsigned char* data = nullptr;
+    if (builtin == nullptr || font->buffer == nullptr || fz_buffer_storage(ctx, font->buffer, &data) == 0 ||
+        data != builtin)
+      return {};
+  }
+  std::string name = fz_font_name(ctx, font);
+  if (name.size() > 7 && name[6] == '+') name = name.substr(7);  // a subset's tag
+  auto starts = [&name](const char* prefix) { return name.rfind(prefix, 0) == 0; };
+  if (starts("Symbol") || starts("ZapfDingbats") || starts("Dingbats")) return {};
+  if (starts("Courier") || starts("NimbusMono") || fz_font_is_monospaced(ctx, font)) return u"Liberation Mono";
+  if (starts("Times") || starts("NimbusRoman") || fz_font_is_serif(ctx, font)) return u"Liberation Serif";
+  return u"Liberation Sans";
+}
+
+// A span in an embedded TrueType font, upright or turned, as the printer's own text: the font
+// registered with the engine and each glyph placed where the PDF puts it, as the character the
+// rewritten cmap gives it (the driver downloads scalable fonts for characters, not glyph indices). False when the span
+// cannot go this way; nothing is drawn then.
+bool PrinterSpan(State* s, const fz_text_span* span, fz_matrix ctm, COLORREF colour) {
+  fz_context* ctx = s->ctx;
+  if (s->fonts == nullptr) return false;
+  // Turned text is fine; slanted, stretched or mirrored text is not.
+  const fz_matrix m = fz_concat(span->trm, ctm);
+  const float size = std::hypot(m.a, m.b);
+  if (span->wmode != 0 || size < 1 || size > 1e6f || std::fabs(m.c - m.b) > 1e-2f * size ||
+      std::fabs(m.d + m.a) > 1e-2f * size)
+    return false;
+  // Counter-clockwise on the page (y runs down), in tenths of a degree.
+  const double angle = std::atan2(-m.b, m.a);
+  const int escapement = static_cast<int>(std::lround(angle * 1800 / M_PI) + 3600) % 3600;
+  const double ux = std::cos(angle), uy = -std::sin(angle);
+  std::u16string family = s->fonts->Family(ctx, span->font);
+  // A standard font goes by its characters, in the machine's face.
+  const bool machine = family.empty();
+  if (machine) family = MachineFamily(ctx, span->font);
+  if (family.empty()) return false;
+  std::vector<WCHAR> glyphs;
+  std::vector<POINT> at;
+  for (int i = 0; i < span->len; ++i) {
+    const fz_text_item& item = span->items[i];
+    if (machine && item.ucs == ' ') continue;  // the next glyph's position carries the space
+    if (machine && (item.gid < 0 || item.ucs < 0x20 || item.ucs > 0xFFFF || (item.ucs >= 0xD800 && item.ucs < 0xE000)))
+      return false;  // ligatures and control codes: as outlines
+    if (item.gid < 0) continue;
+    const char16_t c = machine ? static_cast<char16_t>(item.ucs) : GlyphCharacter(item.gid);
+    if (c == 0) return false;
+    fz_point p = fz_transform_point_xy(item.x, item.y, ctm);
+    glyphs.push_back(c);
+    at.push_back({static_cast<LONG>(std::lround(p.x)), static_cast<LONG>(std::lround(p.y))});
+  }
+  if (glyphs.empty()) return true;
+  // Spacing along the baseline and down from it, between rounded places so that it does not drift.
+  std::vector<INT> dx(2 * glyphs.size(), 0);
+  auto along = [&](size_t i) { return std::lround((at[i].x - at[0].x) * ux + (at[i].y - at[0].y) * uy); };
+  auto down = [&](size_t i) { return std::lround(-(at[i].x - at[0].x) * uy + (at[i].y - at[0].y) * ux); };
+  for (size_t i = 0; i + 1 < glyphs.size(); ++i) {
+    dx[2 * i] = static_cast<INT>(along(i + 1) - along(i));
+    dx[2 * i + 1] = static_cast<INT>(down(i + 1) - down(i));
+  }
+  const bool bold = machine && fz_font_is_bold(ctx, span->font), italic = machine && fz_font_is_italic(ctx, span->font);
+  HFONT font = CreateFontW(-static_cast<int>(std::lround(size)), 0, escapement, escapement, bold ? 700 : 400, italic, 0, 0,
+                           DEFAULT_CHARSET,
+                           0, 0, 0, 0, family.c_str());
+  if (font == nullptr) return false;
+  HGDIOBJ old = SelectObject(s->hdc, font);
+  if (machine) {
+    // Only when the machine's face has every character.
+    std::vector<WORD> indices(glyphs.size());
+    if (GetGlyphIndicesW(s->hdc, glyphs.data(), static_cast<int>(glyphs.size()), indices.data(),
+                         GGI_MARK_NONEXISTING_GLYPHS) == GDI_ERROR ||
+        std::find(indices.begin(), indices.end(), 0xFFFF) != indices.end()) {
+      (void)SelectObject(s->hdc, old);
+      (void)DeleteObject(font);
+      return false;
+    }
+  }
+  (void)SetTextColor(s->hdc, colour);
+  (void)SetTextAlign(s->hdc, TA_BASELINE | TA_LEFT);
+  s->Check(ExtTextOutW(s->hdc, at[0].x, at[0].y, ETO_PDY, nullptr, glyphs.data(),
+                       static_cast<UINT>(glyphs.size()), dx.data()),
+           "ExtTextOutW");
+  (void)SelectObject(s->hdc, old);
+  (void)DeleteObject(font);
+  return true;
+}
+
+bool HasType3(fz_context* ctx, const fz_text* text) {
+  for (const fz_text_span* span = text->head; span != nullptr; span = span->next)
+    if (fz_font_t3_procs(ctx, span->font) != nullptr) return true;
+  return false;
+}
+
 void FillTextCall(fz_context* ctx, fz_device* dev, const fz_text* text, fz_matrix ctm, fz_colorspace* cs,
                   const float* color, float alpha, fz_color_params params) {
   State* s = Of(dev);
   if (Recording(s)) return fz_fill_text(ctx, s->recorder, text, ctm, cs, color, alpha, params);
   if (alpha <= 0) return;
-  Figures f;
-  if (AddText(ctx, text, ctm, &f)) return FillFigures(s, f, false, Rgb(ctx, cs, color, params, alpha));
+  const COLORREF colour = Rgb(ctx, cs, color, params, alpha);
+  if (!HasType3(ctx, text)) {
+    Figures f;
+    for (const fz_text_span* span = text->head; span != nullptr; span = span->next)
+      if (!PrinterSpan(s, span, ctm, colour)) AddSpan(ctx, span, ctm, &f);
+    return FillFigures(s, f, false, colour);
+  }
   Rasterize(s, fz_bound_text(ctx, text, nullptr, ctm),
             [&](fz_device* d) { fz_fill_text(ctx, d, text, ctm, cs, color, alpha, params); });
 }
@@ -658,10 +773,79 @@ void FillImageCall(fz_context* ctx, fz_device* dev, fz_image* image, fz_matrix c
             [&](fz_device* d) { fz_fill_image(ctx, d, image, ctm, alpha, params); });
 }
 
+fz_pixmap* DecodedMask(fz_context* ctx, fz_image* image, fz_matrix ctm) {
+  fz_pixmap* volatile pix = nullptr;
+  fz_try(ctx) {
+    fz_matrix device = fz_concat(ctm, fz_scale(1.0f / kSubPixels, 1.0f / kSubPixels));
+    pix = fz_get_pixmap_from_image(ctx, image, nullptr, &device, nullptr, nullptr);
+  }
+  fz_catch(ctx) { return nullptr; }
+  return pix;
+}
+
+// An upright stencil (a scanned page's text, a barcode) as a one-bit picture that paints the
+// brush where the stencil is set and leaves the page elsewhere (raster operation PSDPxax), at the
+// stencil's own resolution: no page-sized picture.
+bool PlainStencil(State* s, fz_image* image, fz_matrix ctm, COLORREF colour) {
+  const float tiny = 1e-3f * (std::fabs(ctm.a) + std::fabs(ctm.b) + std::fabs(ctm.c) + std::fabs(ctm.d));
+  if (std::fabs(ctm.b) > tiny || std::fabs(ctm.c) > tiny) return false;
+  fz_context* ctx = s->ctx;
+  fz_pixmap* pix = DecodedMask(ctx, image, ctm);
+  if (pix == nullptr) return false;
+  if (fz_pixmap_components(ctx, pix) != 1) {
+    fz_drop_pixmap(ctx, pix);
+    return false;
+  }
+  const int w = fz_pixmap_width(ctx, pix), h = fz_pixmap_height(ctx, pix);
+  const unsigned char* src = fz_pixmap_samples(ctx, pix);
+  const ptrdiff_t srcStride = fz_pixmap_stride(ctx, pix);
+  const size_t stride = ((size_t(w) + 31) / 32) * 4;
+  std::vector<BYTE> bits(stride * size_t(h), 0xFF);
+  const bool flipX = ctm.a < 0, flipY = ctm.d < 0;
+  for (int row = 0; row < h; ++row) {
+    const unsigned char* p = src + (flipY ? h - 1 - row : row) * srcStride;
+    BYTE* q = bits.data() + size_t(row) * stride;
+    for (int col = 0; col < w; ++col)
+      if (p[flipX ? w - 1 - col : col] >= 128) q[col / 8] &= static_cast<BYTE>(~(0x80 >> (col % 8)));
+  }
+  fz_drop_pixmap(ctx, pix);
+  struct {
+    BITMAPINFOHEADER header;
+    RGBQUAD colours[2];
+  } bi{};
+  bi.header.biSize = sizeof(BITMAPINFOHEADER);
+  bi.header.biWidth = w;
+  bi.header.biHeight = -h;
+  bi.header.biPlanes = 1;
+  bi.header.biBitCount = 1;
+  bi.header.biCompression = BI_RGB;
+  bi.colours[0] = {0, 0, 0, 0};
+  bi.colours[1] = {255, 255, 255, 0};
+  const long x0 = std::lround(std::min(ctm.e, ctm.e + ctm.a)), x1 = std::lround(std::max(ctm.e, ctm.e + ctm.a));
+  const long y0 = std::lround(std::min(ctm.f, ctm.f + ctm.d)), y1 = std::lround(std::max(ctm.f, ctm.f + ctm.d));
+  if (x1 <= x0 || y1 <= y0) return true;
+  HBRUSH brush = CreateSolidBrush(colour);
+  if (brush == nullptr) {
+    s->Failed("CreateSolidBrush");
+    return true;
+  }
+  HGDIOBJ old = SelectObject(s->hdc, brush);
+  constexpr DWORD kPaintWhereBlack = 0x00B8074A;  // PSDPxax: the brush where the source is black
+  s->Check(StretchDIBits(s->hdc, static_cast<int>(x0), static_cast<int>(y0), static_cast<int>(x1 - x0),
+                         static_cast<int>(y1 - y0), 0, 0, w, h, bits.data(), reinterpret_cast<const BITMAPINFO*>(&bi),
+                         DIB_RGB_COLORS, kPaintWhereBlack) != 0,
+           "StretchDIBits");
+  (void)SelectObject(s->hdc, old);
+  (void)DeleteObject(brush);
+  return true;
+}
+
 void FillImageMaskCall(fz_context* ctx, fz_device* dev, fz_image* image, fz_matrix ctm, fz_colorspace* cs,
                        const float* color, float alpha, fz_color_params params) {
   State* s = Of(dev);
   if (Recording(s)) return fz_fill_image_mask(ctx, s->recorder, image, ctm, cs, color, alpha, params);
+  if (alpha <= 0) return;
+  if (PlainStencil(s, image, ctm, Rgb(ctx, cs, color, params, alpha))) return;
   Rasterize(s, fz_transform_rect(fz_unit_rect, ctm),
             [&](fz_device* d) { fz_fill_image_mask(ctx, d, image, ctm, cs, color, alpha, params); });
 }
@@ -775,12 +959,39 @@ void DropCall(fz_context* ctx, fz_device* dev) {
 
 }  // namespace
 
-fz_device* NewGdiDevice(fz_context* ctx, HDC hdc, std::string* error) {
+FontRegistry::~FontRegistry() {
+  for (HANDLE h : handles_) (void)RemoveFontMemResourceEx(h);
+}
+
+std::u16string FontRegistry::Family(fz_context* ctx, fz_font* font) {
+  std::array<unsigned char, 16> digest{};
+  fz_font_digest(ctx, font, digest.data());
+  auto known = families_.find(digest);
+  if (known != families_.end()) return known->second;
+  families_[digest] = std::u16string();  // until it is registered
+  if (font->buffer == nullptr || fz_font_t3_procs(ctx, font) != nullptr) return {};
+  unsigned char* data = nullptr;
+  size_t size = fz_buffer_storage(ctx, font->buffer, &data);
+  std::u16string family = u"PDF font " + std::u16string(1, u'A' + static_cast<char16_t>(handles_.size() % 26)) +
+                          std::u16string(1, u'0' + static_cast<char16_t>(handles_.size() / 26 % 10)) +
+                          std::u16string(1, u'0' + static_cast<char16_t>(handles_.size() / 260 % 10));
+  auto file = RenamedTrueType(data, size, family);
+  if (!file) return {};
+  DWORD faces = 0;
+  HANDLE h = AddFontMemResourceEx(file->data(), static_cast<DWORD>(file->size()), nullptr, &faces);
+  if (h == nullptr || faces == 0) return {};
+  handles_.push_back(h);
+  families_[digest] = family;
+  return family;
+}
+
+fz_device* NewGdiDevice(fz_context* ctx, HDC hdc, FontRegistry* fonts, std::string* error) {
   GdiDevice* dev = fz_new_derived_device(ctx, GdiDevice);
   dev->state = new State;
   dev->state->ctx = ctx;
   dev->state->hdc = hdc;
   dev->state->error = error;
+  dev->state->fonts = fonts;
   fz_device* d = &dev->super;
   d->close_device = CloseCall;
   d->drop_device = DropCall;

@@ -22,9 +22,11 @@ struct Document::Impl {
   fz_document* doc = nullptr;
   std::vector<fz_page*> pages;
   std::vector<fz_rect> bounds;
+  std::unique_ptr<FontRegistry> fonts = std::make_unique<FontRegistry>();
 
   ~Impl() {
     if (ctx == nullptr) return;
+    fonts.reset();
     for (fz_page* p : pages) fz_drop_page(ctx, p);
     fz_drop_document(ctx, doc);
     fz_drop_context(ctx);
@@ -32,6 +34,9 @@ struct Document::Impl {
 };
 
 bool LooksLikePdf(const std::string& head) {
+  // A job file that names "%PDF-" early on stays a job file.
+  const size_t first = head.find_first_not_of(" \t\r\n");
+  if (first != std::string::npos && (head[first] == '{' || head.compare(first, 3, "\xEF\xBB\xBF") == 0)) return false;
   return head.substr(0, 1024).find("%PDF-") != std::string::npos;
 }
 
@@ -114,7 +119,7 @@ std::optional<std::string> Document::Draw(HDC hdc, int index, const Transform& t
   fz_device* dev = nullptr;
   fz_var(dev);
   fz_try(ctx) {
-    dev = NewGdiDevice(ctx, hdc, &error);
+    dev = NewGdiDevice(ctx, hdc, impl_->fonts.get(), &error);
     fz_run_page(ctx, impl_->pages[index], dev, m, nullptr);
     fz_close_device(ctx, dev);
   }

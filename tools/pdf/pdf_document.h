@@ -11,7 +11,8 @@
 
 namespace rt7700pdf {
 
-// A PDF by its content: "%PDF-" within the first kilobyte, as readers accept it.
+// A PDF by its content: "%PDF-" within the first kilobyte, as readers accept it, in anything but
+// a JSON object.
 bool LooksLikePdf(const std::string& head);
 
 // Maps a page's points (origin its top-left corner, y down) to device pixels: x' = a·x + c·y + e,

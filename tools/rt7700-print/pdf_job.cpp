@@ -170,16 +170,21 @@ std::optional<InputError> TakePdfOption(PdfInput& pdf, const std::string& name, 
 
 long long PdfPagesToPrint(PdfInput& pdf, const JobSettings& settings) {
   pdf.base = settings;
+  pdf.current = PdfInput::Paper{settings.paper, settings.customSize, settings.orientation};
   return static_cast<long long>(pdf.pages.size());
 }
 
 JobSettings PdfPageSettings(const PdfInput& pdf, long long page) { return Choose(pdf, page).settings; }
 
 std::optional<std::string> ResetForPdfPage(HDC hdc, const PdfInput& pdf, long long page, const std::u16string& printer) {
+  const JobSettings settings = PdfPageSettings(pdf, page);
+  const PdfInput::Paper paper{settings.paper, settings.customSize, settings.orientation};
+  if (pdf.current == paper) return std::nullopt;
   devmode::StoredDevmode stored{};
-  BuildStoredDevmode(PdfPageSettings(pdf, page), printer, &stored);
+  BuildStoredDevmode(settings, printer, &stored);
   if (ResetDCW(hdc, &stored.pub) == nullptr)
     return "page " + std::to_string(page) + ", ResetDCW failed (error " + std::to_string(GetLastError()) + ")";
+  pdf.current = paper;
   return std::nullopt;
 }
 

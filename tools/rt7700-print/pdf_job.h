@@ -21,6 +21,15 @@ struct PdfInput {
   bool fitToPage = false;         // -o fit-to-page: into the printable area
   std::optional<std::string> ranges;  // -o page-ranges, as given
   JobSettings base;               // the settings before each page's paper is chosen
+  // The paper the printer was last given (paper, custom size, orientation), so that a page on the
+  // same paper as the one before goes without ResetDCW (which would start a new sheet).
+  struct Paper {
+    std::optional<SHORT> paper;
+    std::optional<std::pair<SHORT, SHORT>> customSize;
+    SHORT orientation = 0;
+    bool operator==(const Paper&) const = default;
+  };
+  mutable std::optional<Paper> current;
 };
 
 // When `path` holds a PDF ("-": standard input, which must), opens it into `pdf`; a file that is
