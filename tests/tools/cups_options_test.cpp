@@ -138,6 +138,17 @@ TEST_F(GeneratedPpd, DefaultsAreTheToolsDefaults) {
   EXPECT_EQ(std::memcmp(&a, &b, sizeof a), 0);
 }
 
+TEST(TonerSavingSetting, ReachesTheStoredDevmode) {
+  rt7700print::JobSettings settings;
+  devmode::StoredDevmode stored{};
+  rt7700print::BuildStoredDevmode(settings, u"R7700", &stored);
+  EXPECT_EQ(stored.priv.TonerSavingMode, 0);
+  ASSERT_FALSE(rt7700print::ApplySetting(settings, "toner-saving", "true", "", ""));
+  rt7700print::BuildStoredDevmode(settings, u"R7700", &stored);
+  EXPECT_EQ(stored.priv.TonerSavingMode, 1);
+  EXPECT_TRUE(rt7700print::ApplySetting(settings, "toner-saving", "maybe", "", ""));
+}
+
 TEST_F(GeneratedPpd, JobOptionsAndPpdChoicesBecomeSettings) {
   auto s = Translate("media=A5 sides=two-sided-long-edge", "3");
   EXPECT_EQ(s["copies"], "3");
