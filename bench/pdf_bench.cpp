@@ -68,8 +68,8 @@ int RunQuietly(const std::vector<std::string>& args) {
 void Report(benchmark::State& state, const std::string& output) {
   std::error_code ec;
   const double bytes = static_cast<double>(fs::file_size(output, ec));
-  state.counters["pages/s"] = benchmark::Counter(static_cast<double>(kPages) * static_cast<double>(state.iterations()),
-                                                 benchmark::Counter::kIsRate);
+  state.counters["pages/s"] = benchmark::Counter(
+      static_cast<double>(kPages) * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
   state.counters["bytes/page"] = bytes / kPages;
 }
 
@@ -102,8 +102,12 @@ void Ghostscript(benchmark::State& state, const char* device) {
         out);
 }
 
-void BM_GhostscriptLjet4(benchmark::State& state) { Ghostscript(state, "ljet4"); }
-void BM_GhostscriptPxlmono(benchmark::State& state) { Ghostscript(state, "pxlmono"); }
+void BM_GhostscriptLjet4(benchmark::State& state) {
+  Ghostscript(state, "ljet4");
+}
+void BM_GhostscriptPxlmono(benchmark::State& state) {
+  Ghostscript(state, "pxlmono");
+}
 
 BENCHMARK(BM_Rt7700Print)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_GhostscriptLjet4)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
@@ -111,4 +115,6 @@ BENCHMARK(BM_GhostscriptPxlmono)->Unit(benchmark::kMillisecond)->UseRealTime()->
 
 }  // namespace
 
-int main(int argc, char** argv) { return benchsupport::Run(argc, argv, "BM_GhostscriptLjet4/iterations:3/real_time"); }
+int main(int argc, char** argv) {
+  return benchsupport::Run(argc, argv, "BM_GhostscriptLjet4/iterations:3/real_time");
+}

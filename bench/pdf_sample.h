@@ -16,7 +16,8 @@ inline std::string SamplePdf(int pages, bool images) {
     pdf += std::to_string(offsets.size()) + " 0 obj\n" + body + "\nendobj\n";
   };
   auto stream = [&](const std::string& dictionary, const std::string& data) {
-    object("<<" + dictionary + "/Length " + std::to_string(data.size()) + ">>\nstream\n" + data + "\nendstream");
+    object("<<" + dictionary + "/Length " + std::to_string(data.size()) + ">>\nstream\n" + data +
+           "\nendstream");
   };
   // 1 catalog, 2 page tree, 3 font, 4 image; then a page and its contents per page.
   const int firstPage = 5;
@@ -38,8 +39,11 @@ inline std::string SamplePdf(int pages, bool images) {
              "/ColorSpace/DeviceRGB/BitsPerComponent 8",
          pixels);
   for (int p = 0; p < pages; ++p) {
-    object("<</Type/Page/Parent 2 0 R/MediaBox[0 0 595.28 841.89]/Resources<</Font<</F1 3 0 R>>/XObject<</Im1 4 0 R>>>>"
-           "/Contents " + std::to_string(firstPage + 2 * p + 1) + " 0 R>>");
+    object(
+        "<</Type/Page/Parent 2 0 R/MediaBox[0 0 595.28 841.89]/Resources<</Font<</F1 3 0 R>>/XObject<</Im1 4 "
+        "0 R>>>>"
+        "/Contents " +
+        std::to_string(firstPage + 2 * p + 1) + " 0 R>>");
     std::string c = "BT /F1 18 Tf 72 780 Td (Page " + std::to_string(p + 1) + ") Tj ET\n";
     c += "BT /F1 10 Tf 72 750 Td 12 TL\n";
     for (int line = 0; line < 30; ++line) {

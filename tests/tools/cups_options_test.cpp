@@ -50,7 +50,9 @@ class GeneratedPpd : public testing::Test {
   ppd_file_t* ppd_ = nullptr;
 };
 
-double PointsOfPixels(int pixels) { return devmode::PixelsToTenthMm(pixels) * 72.0 / 254.0; }
+double PointsOfPixels(int pixels) {
+  return devmode::PixelsToTenthMm(pixels) * 72.0 / 254.0;
+}
 
 TEST_F(GeneratedPpd, PassesCupstestppdWithTheFilterInstalled) {
   testsupport::TempDir root;
@@ -85,7 +87,8 @@ TEST_F(GeneratedPpd, OffersEveryPaperOfTheTableAtItsSizeAndCustomSizesWithinTheL
     EXPECT_NEAR(size->top, PointsOfPixels(g.height - g.top), 0.01) << named->keyword;
     // Every size the PPD offers is one rt7700-print prints.
     rt7700print::JobSettings settings;
-    EXPECT_FALSE(rt7700print::ApplySetting(settings, "media", rt7700cups::MediaValue(entry.paperNumber), "", ""))
+    EXPECT_FALSE(
+        rt7700print::ApplySetting(settings, "media", rt7700cups::MediaValue(entry.paperNumber), "", ""))
         << named->keyword;
     EXPECT_EQ(settings.paper, entry.paperNumber) << named->keyword;
   }
@@ -156,9 +159,10 @@ TEST_F(GeneratedPpd, JobOptionsAndPpdChoicesBecomeSettings) {
   EXPECT_EQ(s["sides"], "two-sided-long-edge");
 
   // PPD choices, as a print dialog sends them.
-  s = Translate("PageSize=Env10 Duplex=DuplexTumble InputSlot=Tray3 MediaType=Labels Resolution=1200dpi "
-                "PagesPerSheet=4 LayoutOrder=TBRL LayoutBorder=Single Density=Dark TonerSaving=True Zoom=75 "
-                "Rotate180=True OutputOrder=Reverse Collate=True");
+  s = Translate(
+      "PageSize=Env10 Duplex=DuplexTumble InputSlot=Tray3 MediaType=Labels Resolution=1200dpi "
+      "PagesPerSheet=4 LayoutOrder=TBRL LayoutBorder=Single Density=Dark TonerSaving=True Zoom=75 "
+      "Rotate180=True OutputOrder=Reverse Collate=True");
   EXPECT_EQ(s["media"], "com10");
   EXPECT_EQ(s["sides"], "two-sided-short-edge");
   EXPECT_EQ(s["media-source"], "tray-3");
@@ -179,8 +183,9 @@ TEST_F(GeneratedPpd, JobOptionsAndPpdChoicesBecomeSettings) {
   EXPECT_EQ(Translate("media=na_letter_8.5x11in")["media"], "letter");
   EXPECT_EQ(Translate("PagesPerSheet=4 number-up=2")["number-up"], "2");
   EXPECT_EQ(Translate("multiple-document-handling=separate-documents-collated-copies")["collate"], "true");
-  EXPECT_EQ(Translate("Collate=True multiple-document-handling=separate-documents-uncollated-copies")["collate"],
-            "false");
+  EXPECT_EQ(
+      Translate("Collate=True multiple-document-handling=separate-documents-uncollated-copies")["collate"],
+      "false");
   EXPECT_EQ(Translate("outputorder=reverse")["output-order"], "reverse");
   EXPECT_EQ(Translate("landscape")["orientation-requested"], "landscape");
   EXPECT_EQ(Translate("page-ranges=1-3,7 fit-to-page=true")["page-ranges"], "1-3,7");
@@ -212,7 +217,8 @@ TEST_F(GeneratedPpd, JobsThePrinterCannotPrintAreRefusedWithTheReason) {
 }
 
 TEST(FilterWithoutPpd, UsesTheJobsIppOptionsOnly) {
-  auto result = rt7700cups::TranslateJob("2", "media=iso_a5_148x210mm Duplex=DuplexTumble number-up=2", nullptr);
+  auto result =
+      rt7700cups::TranslateJob("2", "media=iso_a5_148x210mm Duplex=DuplexTumble number-up=2", nullptr);
   ASSERT_EQ(result.index(), 0u);
   std::map<std::string, std::string> s;
   for (const auto& [name, value] : std::get<0>(result)) s[name] = value;

@@ -44,8 +44,8 @@ void WriteFile(const fs::path& path, const std::string& data) {
 }
 
 // Runs a program to its end, killing it after `limit` (a hang is a failure, not a wait).
-tooltest::Result RunBounded(const std::vector<std::string>& args, const tooltest::Env& env, const std::string& dir,
-                            std::chrono::seconds limit = 60s) {
+tooltest::Result RunBounded(const std::vector<std::string>& args, const tooltest::Env& env,
+                            const std::string& dir, std::chrono::seconds limit = 60s) {
   pid_t pid = tooltest::Start(args, env, dir);
   auto deadline = std::chrono::steady_clock::now() + limit;
   int status = 0;
@@ -152,7 +152,8 @@ class FilterByHand : public testing::Test {
     pdf_ = (dir_.path() / "report.pdf").string();
     WriteFile(pdf_, pdfsample::SamplePdf(3, false));
   }
-  tooltest::Result Filter(const std::string& copies, const std::string& options, const std::string& ppd = kPpd) {
+  tooltest::Result Filter(const std::string& copies, const std::string& options,
+                          const std::string& ppd = kPpd) {
     return RunBounded({kFilter, "42", "tester", "Report", copies, options, pdf_}, {{"PPD", ppd}}, dir_.str());
   }
   tooltest::Result Tool(std::vector<std::string> args) {
@@ -169,10 +170,11 @@ class FilterByHand : public testing::Test {
 };
 
 TEST_F(FilterByHand, PrintsWhatRt7700PrintPrintsAndReportsEachPage) {
-  auto filtered = Filter("2", "media=Letter Duplex=DuplexNoTumble Density=Dark job-uuid=urn:uuid:1 page-ranges=2-3");
+  auto filtered =
+      Filter("2", "media=Letter Duplex=DuplexNoTumble Density=Dark job-uuid=urn:uuid:1 page-ranges=2-3");
   ASSERT_EQ(filtered.status, 0) << filtered.err;
-  auto direct = Tool({"-n", "2", "-o", "media=letter", "-o", "sides=two-sided-long-edge", "-o", "density=dark", "-o",
-                      "page-ranges=2-3"});
+  auto direct = Tool({"-n", "2", "-o", "media=letter", "-o", "sides=two-sided-long-edge", "-o",
+                      "density=dark", "-o", "page-ranges=2-3"});
   ASSERT_EQ(direct.status, 0) << direct.err;
   ASSERT_FALSE(filtered.out.empty());
   EXPECT_TRUE(WithoutClock(filtered.out) == WithoutClock(direct.out)) << "the filter's stream differs";
@@ -201,7 +203,8 @@ TEST_F(FilterByHand, ReadsTheDocumentFromStandardInputWithoutAFileArgument) {
   EXPECT_EQ(pclose(p), 0);
   auto direct = Tool({"-o", "media=a4"});
   ASSERT_EQ(direct.status, 0) << direct.err;
-  EXPECT_TRUE(WithoutClock(stream) == WithoutClock(direct.out)) << "the stream read from standard input differs";
+  EXPECT_TRUE(WithoutClock(stream) == WithoutClock(direct.out))
+      << "the stream read from standard input differs";
 }
 
 TEST_F(FilterByHand, BadJobsFailWithOneErrorLineAndNoStream) {
@@ -209,7 +212,8 @@ TEST_F(FilterByHand, BadJobsFailWithOneErrorLineAndNoStream) {
     std::string copies, options, ppd, error;
   };
   const Case cases[] = {
-      {"1", "zoom=1000", kPpd, "ERROR: rt7700-print: command line: -o zoom=1000: expected a percentage from 25 to 400"},
+      {"1", "zoom=1000", kPpd,
+       "ERROR: rt7700-print: command line: -o zoom=1000: expected a percentage from 25 to 400"},
       {"1", "media=Tabloid", kPpd, "ERROR: media: the printer has no paper Tabloid\n"},
       {"0", "", kPpd, "ERROR: copies: expected a whole number from 1 to 999, got \"0\"\n"},
       {"1", "", (dir_.path() / "missing.ppd").string(), "ERROR: cannot read the PPD "},
@@ -224,10 +228,12 @@ TEST_F(FilterByHand, BadJobsFailWithOneErrorLineAndNoStream) {
                               {{"PPD", kPpd}, {"CONTENT_TYPE", "text/plain"}}, dir_.str());
   EXPECT_EQ(wrongType.status, 1);
   EXPECT_TRUE(wrongType.out.empty());
-  EXPECT_NE(wrongType.err.find("ERROR: expected a PDF document, got text/plain\n"), std::string::npos) << wrongType.err;
+  EXPECT_NE(wrongType.err.find("ERROR: expected a PDF document, got text/plain\n"), std::string::npos)
+      << wrongType.err;
   auto usage = RunBounded({kFilter, "1", "tester"}, {}, dir_.str());
   EXPECT_EQ(usage.status, 1);
-  EXPECT_NE(usage.err.find("ERROR: usage: rt7700-pdftopcl job-id user title copies options [file]"), std::string::npos);
+  EXPECT_NE(usage.err.find("ERROR: usage: rt7700-pdftopcl job-id user title copies options [file]"),
+            std::string::npos);
   // A damaged document: rt7700-print's own message, as the job's error.
   WriteFile(pdf_, "%PDF-1.4\nthis is not a PDF\n");
   auto damaged = Filter("1", "");
@@ -246,8 +252,8 @@ TEST_F(FilterByHand, CancellingTheJobStopsRt7700PrintAndLeavesNothing) {
                                  {{"PPD", kPpd}, {"TMPDIR", temporaries.string()}}, dir_.str());
   ASSERT_GT(filter, 0);
   bool started = false;
-  for (auto deadline = std::chrono::steady_clock::now() + 60s; !started && std::chrono::steady_clock::now() < deadline;
-       std::this_thread::sleep_for(10ms))
+  for (auto deadline = std::chrono::steady_clock::now() + 60s;
+       !started && std::chrono::steady_clock::now() < deadline; std::this_thread::sleep_for(10ms))
     started = tooltest::ReadFile(dir_.str() + "/.stderr").find("PAGE: 1 1\n") != std::string::npos;
   kill(filter, SIGTERM);
   int status = 0;
@@ -276,9 +282,10 @@ class PrivateCups : public testing::Test {
  protected:
   void SetUp() override {
     if (!fs::exists("/usr/sbin/cupsd") || !fs::exists("/usr/bin/lp") || !fs::exists("/usr/sbin/lpadmin"))
-      GTEST_SKIP() << "cupsd, lp or lpadmin is not installed (packages cups and cups-client; scripts/install-deps.sh)";
+      GTEST_SKIP()
+          << "cupsd, lp or lpadmin is not installed (packages cups and cups-client; scripts/install-deps.sh)";
     root_ = dir_.path() / "cups";
-    for (const char* sub : {"etc", "bin/filter", "spool", "cache", "log", "state", "tmp", "work"})
+    for (const char* sub : {"etc", "bin/filter", "data", "spool", "cache", "log", "state", "tmp", "work"})
       fs::create_directories(root_ / sub);
     // The scheduler runs filters as an unprivileged user when it runs as root: the folders they
     // read and write must let that user in.
@@ -287,25 +294,36 @@ class PrivateCups : public testing::Test {
     fs::permissions(root_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                                fs::perms::others_read | fs::perms::others_exec);
     for (const char* sub : {"backend", "cgi-bin", "daemon", "driver", "monitor", "notifier"}) {
-      if (fs::exists(fs::path("/usr/lib/cups") / sub)) fs::create_symlink(fs::path("/usr/lib/cups") / sub, root_ / "bin" / sub);
+      if (fs::exists(fs::path("/usr/lib/cups") / sub))
+        fs::create_symlink(fs::path("/usr/lib/cups") / sub, root_ / "bin" / sub);
     }
     for (const auto& entry : fs::directory_iterator("/usr/lib/cups/filter"))
       fs::create_symlink(entry.path(), root_ / "bin/filter" / entry.path().filename());
     fs::create_symlink(kFilter, root_ / "bin/filter/rt7700-pdftopcl");
+    // The system's data, with the PPD installed as a driver lpadmin -m finds.
+    for (const auto& entry : fs::directory_iterator("/usr/share/cups")) {
+      if (entry.path().filename() != "model")
+        fs::create_symlink(entry.path(), root_ / "data" / entry.path().filename());
+    }
+    fs::create_directories(root_ / "data/model/taliro");
+    fs::copy_file(kPpd, root_ / "data/model/taliro/rt7700.ppd");
 
     port_ = FreePort();
     ASSERT_GT(port_, 0);
     server_ = "127.0.0.1:" + std::to_string(port_);
-    WriteFile(root_ / "etc/cupsd.conf",
-              "Listen " + server_ + "\nLogLevel debug\nBrowsing No\nWebInterface No\nDefaultAuthType None\n"
-              "MaxJobs 0\nPreserveJobHistory Yes\n"
-              "<Location />\n  Order allow,deny\n  Allow all\n</Location>\n"
-              "<Policy default>\n  <Limit All>\n    Order deny,allow\n    Allow all\n  </Limit>\n</Policy>\n");
+    WriteFile(
+        root_ / "etc/cupsd.conf",
+        "Listen " + server_ +
+            "\nLogLevel debug\nBrowsing No\nWebInterface No\nDefaultAuthType None\n"
+            "MaxJobs 0\nPreserveJobHistory Yes\n"
+            "<Location />\n  Order allow,deny\n  Allow all\n</Location>\n"
+            "<Policy default>\n  <Limit All>\n    Order deny,allow\n    Allow all\n  </Limit>\n</Policy>\n");
     std::string files = "ServerRoot " + (root_ / "etc").string() + "\nServerBin " + (root_ / "bin").string() +
-                        "\nDataDir /usr/share/cups\nRequestRoot " + (root_ / "spool").string() + "\nCacheDir " +
-                        (root_ / "cache").string() + "\nStateDir " + (root_ / "state").string() + "\nTempDir " +
-                        (root_ / "tmp").string() + "\nAccessLog " + (root_ / "log/access_log").string() +
-                        "\nErrorLog " + (root_ / "log/error_log").string() + "\nPageLog " +
+                        "\nDataDir " + (root_ / "data").string() + "\nRequestRoot " +
+                        (root_ / "spool").string() + "\nCacheDir " + (root_ / "cache").string() +
+                        "\nStateDir " + (root_ / "state").string() + "\nTempDir " + (root_ / "tmp").string() +
+                        "\nAccessLog " + (root_ / "log/access_log").string() + "\nErrorLog " +
+                        (root_ / "log/error_log").string() + "\nPageLog " +
                         (root_ / "log/page_log").string() + "\nSandboxing relaxed\n";
     if (geteuid() == 0) {
       // Filters run as lp; its temporary folder must be theirs to write.
@@ -350,13 +368,23 @@ class PrivateCups : public testing::Test {
   }
 
   std::string work() const { return (root_ / "work").string(); }
-  std::string Log() const { return "\nerror_log:\n" + tooltest::ReadFile((root_ / "log/error_log").string()); }
+  std::string Log() const {
+    return "\nerror_log:\n" + tooltest::ReadFile((root_ / "log/error_log").string());
+  }
 
-  // A queue with the printer's PPD whose device is the listener.
-  void AddQueue(const std::string& name, int printerPort, const std::vector<std::string>& extra = {}) {
-    std::vector<std::string> args = {"/usr/sbin/lpadmin", "-h", server_, "-p", name, "-E", "-v",
-                                     "socket://127.0.0.1:" + std::to_string(printerPort) + "/?waiteof=false&snmp=false",
-                                     "-P", kPpd};
+  // A queue with the printer's PPD whose device is the listener; `ppd` is "-m MODEL" or "-P FILE".
+  void AddQueue(const std::string& name, int printerPort, const std::vector<std::string>& ppd,
+                const std::vector<std::string>& extra = {}) {
+    std::vector<std::string> args = {
+        "/usr/sbin/lpadmin",
+        "-h",
+        server_,
+        "-p",
+        name,
+        "-E",
+        "-v",
+        "socket://127.0.0.1:" + std::to_string(printerPort) + "/?waiteof=false&snmp=false"};
+    args.insert(args.end(), ppd.begin(), ppd.end());
     args.insert(args.end(), extra.begin(), extra.end());
     auto r = RunBounded(args, {}, work(), 30s);
     ASSERT_EQ(r.status, 0) << r.err << Log();
@@ -377,11 +405,12 @@ class PrivateCups : public testing::Test {
 TEST_F(PrivateCups, LpPrintsTheSameStreamAsRt7700Print) {
   Listener printer;
   ASSERT_GT(printer.port(), 0);
-  ASSERT_NO_FATAL_FAILURE(AddQueue("R7700", printer.port()));
+  // As the README adds a network printer: the installed driver by its model name.
+  ASSERT_NO_FATAL_FAILURE(AddQueue("R7700", printer.port(), {"-m", "taliro/rt7700.ppd"}));
   std::string pdf = (dir_.path() / "report.pdf").string();
   WriteFile(pdf, pdfsample::SamplePdf(3, true));
-  auto lp = Lp({"-d", "R7700", "-n", "2", "-o", "sides=two-sided-long-edge", "-o", "media=A4", "-o", "page-ranges=1-2",
-                "-t", "Quarterly report", pdf});
+  auto lp = Lp({"-d", "R7700", "-n", "2", "-o", "sides=two-sided-long-edge", "-o", "media=A4", "-o",
+                "page-ranges=1-2", "-t", "Quarterly report", pdf});
   ASSERT_EQ(lp.status, 0) << lp.err << Log();
   auto received = printer.Wait(180s);
   ASSERT_TRUE(received.has_value()) << "nothing reached the printer" << Log();
@@ -411,7 +440,8 @@ TEST_F(PrivateCups, LpPrintsTheSameStreamAsRt7700Print) {
 
 TEST_F(PrivateCups, AJobTheFilterRefusesIsAbortedWithItsReason) {
   Listener printer;
-  ASSERT_NO_FATAL_FAILURE(AddQueue("R7700", printer.port(), {"-o", "printer-error-policy=abort-job"}));
+  ASSERT_NO_FATAL_FAILURE(
+      AddQueue("R7700", printer.port(), {"-P", kPpd}, {"-o", "printer-error-policy=abort-job"}));
   std::string pdf = (dir_.path() / "report.pdf").string();
   WriteFile(pdf, pdfsample::SamplePdf(1, false));
   auto lp = Lp({"-d", "R7700", "-o", "zoom=1000", pdf});
@@ -426,7 +456,8 @@ TEST_F(PrivateCups, AJobTheFilterRefusesIsAbortedWithItsReason) {
       break;
   }
   EXPECT_NE(log.find("[Job 1] Job stopped due to filter errors"), std::string::npos) << log;
-  EXPECT_NE(log.find("] [Job 1] rt7700-print: command line: -o zoom=1000: " + reason), std::string::npos) << log;
+  EXPECT_NE(log.find("] [Job 1] rt7700-print: command line: -o zoom=1000: " + reason), std::string::npos)
+      << log;
   EXPECT_EQ(log.find("[Job 1] Job completed"), std::string::npos) << log;
   auto received = printer.Wait(0s);  // the backend may have connected; it sent nothing
   EXPECT_TRUE(!received || received->empty()) << "the refused job reached the printer";

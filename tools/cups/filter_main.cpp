@@ -88,8 +88,9 @@ int main(int argc, char** argv) {
   }
   signal(SIGPIPE, SIG_IGN);
   // The scheduler sends PDF only; anything else reached this filter by a wrong conversion rule.
-  if (const char* type = std::getenv("CONTENT_TYPE");
-      type != nullptr && std::strcmp(type, "application/pdf") != 0 && std::strcmp(type, "application/vnd.cups-pdf") != 0) {
+  if (const char* type = std::getenv("CONTENT_TYPE"); type != nullptr &&
+                                                      std::strcmp(type, "application/pdf") != 0 &&
+                                                      std::strcmp(type, "application/vnd.cups-pdf") != 0) {
     Say("ERROR", std::string("expected a PDF document, got ") + type);
     return 1;
   }
@@ -205,8 +206,9 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (lastMessage.empty())
-    lastMessage = WIFSIGNALED(status) ? "rt7700-print ended by signal " + std::to_string(WTERMSIG(status))
-                                      : "rt7700-print failed with status " + std::to_string(WEXITSTATUS(status));
+    lastMessage = WIFSIGNALED(status)
+                      ? "rt7700-print ended by signal " + std::to_string(WTERMSIG(status))
+                      : "rt7700-print failed with status " + std::to_string(WEXITSTATUS(status));
   Say("ERROR", lastMessage);
   return 1;
 }

@@ -13,8 +13,8 @@ namespace rt7700cups {
 namespace {
 
 // Job options rt7700-print takes under the same name that have no PPD option.
-constexpr const char* kPassedThrough[] = {"orientation-requested", "page-ranges", "fit-to-page", "print-quality",
-                                          "feed-orientation"};
+constexpr const char* kPassedThrough[] = {"orientation-requested", "page-ranges", "fit-to-page",
+                                          "print-quality", "feed-orientation"};
 
 class JobOptions {
  public:
@@ -72,7 +72,8 @@ std::string MarkedMedia(ppd_file_t* ppd, const std::string& media, std::string* 
       *error = "the PPD has no custom page size";
       return {};
     }
-    return "Custom." + PointsText(width->current.custom_points) + "x" + PointsText(height->current.custom_points);
+    return "Custom." + PointsText(width->current.custom_points) + "x" +
+           PointsText(height->current.custom_points);
   }
   // cupsMarkOptions leaves the default marked when no paper matches a size the job names.
   bool namesSize = false;
@@ -87,7 +88,9 @@ std::string MarkedMedia(ppd_file_t* ppd, const std::string& media, std::string* 
     if (size == nullptr) continue;  // a tray or a media type
     namesSize = true;
     ppd_size_t* marked = ppdPageSize(ppd, nullptr);
-    auto near = [](float points, int hundredthsMm) { return std::abs(points * 2540.0f / 72.0f - hundredthsMm) <= 100; };
+    auto near = [](float points, int hundredthsMm) {
+      return std::abs(points * 2540.0f / 72.0f - hundredthsMm) <= 100;
+    };
     if (marked == nullptr || !near(marked->width, size->width) || !near(marked->length, size->length)) {
       *error = "media: the printer has no paper " + part;
       return {};
@@ -104,11 +107,11 @@ std::string MarkedMedia(ppd_file_t* ppd, const std::string& media, std::string* 
 
 }  // namespace
 
-std::variant<std::vector<Setting>, std::string> TranslateJob(const std::string& copiesText, const std::string& text,
-                                                             ppd_file_t* ppd) {
+std::variant<std::vector<Setting>, std::string> TranslateJob(const std::string& copiesText,
+                                                             const std::string& text, ppd_file_t* ppd) {
   std::vector<Setting> out;
-  if (copiesText.empty() || copiesText.size() > 3 || copiesText.find_first_not_of("0123456789") != std::string::npos ||
-      std::stoi(copiesText) < 1)
+  if (copiesText.empty() || copiesText.size() > 3 ||
+      copiesText.find_first_not_of("0123456789") != std::string::npos || std::stoi(copiesText) < 1)
     return "copies: expected a whole number from 1 to 999, got \"" + copiesText + "\"";
   out.emplace_back("copies", copiesText);
 
@@ -147,15 +150,17 @@ std::variant<std::vector<Setting>, std::string> TranslateJob(const std::string& 
     ppd_choice_t* marked = ppd != nullptr ? ppdFindMarkedChoice(ppd, o.keyword) : nullptr;
     if (marked == nullptr) continue;
     for (const Choice& c : o.choices) {
-      if (strcasecmp(c.keyword, marked->choice) == 0 && c.value != nullptr) out.emplace_back(o.setting, c.value);
+      if (strcasecmp(c.keyword, marked->choice) == 0 && c.value != nullptr)
+        out.emplace_back(o.setting, c.value);
     }
   }
   for (const char* name : kPassedThrough) {
     if (const char* value = job.Get(name)) out.emplace_back(name, value);
   }
   // lp -o landscape
-  if (const char* landscape = job.Get("landscape"); landscape != nullptr && job.Get("orientation-requested") == nullptr &&
-                                                   strcasecmp(landscape, "false") != 0 && strcasecmp(landscape, "no") != 0)
+  if (const char* landscape = job.Get("landscape");
+      landscape != nullptr && job.Get("orientation-requested") == nullptr &&
+      strcasecmp(landscape, "false") != 0 && strcasecmp(landscape, "no") != 0)
     out.emplace_back("orientation-requested", "landscape");
   // A one-off watermark, by rt7700-print's own names.
   for (int i = 0; i < job.count(); ++i) {

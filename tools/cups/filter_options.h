@@ -16,7 +16,7 @@ using Setting = std::pair<std::string, std::string>;  // name, value
 // Marks the PPD's defaults and the job's options on `ppd` (which may be null: then only the
 // job's IPP options count) and returns the settings in the order rt7700-print is given them, or
 // the reason the job cannot print with them.
-std::variant<std::vector<Setting>, std::string> TranslateJob(const std::string& copies, const std::string& options,
-                                                             ppd_file_t* ppd);
+std::variant<std::vector<Setting>, std::string> TranslateJob(const std::string& copies,
+                                                             const std::string& options, ppd_file_t* ppd);
 
 }  // namespace rt7700cups

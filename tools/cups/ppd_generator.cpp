@@ -68,7 +68,8 @@ std::string Ppd() {
     line(std::string("*Default") + keyword + ": A4");
     for (const auto& p : rt7700cups::PaperKeywords()) {
       const devmode::PageGeometry* g = devmode::PortraitGeometry(p.paper);
-      std::string w = Points(devmode::PixelsToTenthMm(g->width)), h = Points(devmode::PixelsToTenthMm(g->height));
+      std::string w = Points(devmode::PixelsToTenthMm(g->width)),
+                  h = Points(devmode::PixelsToTenthMm(g->height));
       line(std::string("*") + keyword + " " + p.keyword + "/" + p.text + ": \"<</PageSize[" + w + " " + h +
            "]/ImagingBBox null>>setpagedevice\"");
     }
@@ -80,21 +81,23 @@ std::string Ppd() {
     const devmode::PageGeometry* g = devmode::PortraitGeometry(p.paper);
     auto mm = [](int pixels) { return devmode::PixelsToTenthMm(pixels); };
     line(std::string("*ImageableArea ") + p.keyword + "/" + p.text + ": \"" + Points(mm(g->left)) + " " +
-         Points(mm(g->bottom)) + " " + Points(mm(g->width - g->right)) + " " + Points(mm(g->height - g->top)) + "\"");
+         Points(mm(g->bottom)) + " " + Points(mm(g->width - g->right)) + " " +
+         Points(mm(g->height - g->top)) + "\"");
     line(std::string("*PaperDimension ") + p.keyword + "/" + p.text + ": \"" + Points(mm(g->width)) + " " +
          Points(mm(g->height)) + "\"");
   }
   for (const Option& o : rt7700cups::Options()) {
-    line(std::string("*OpenUI *") + o.keyword + "/" + o.text + ": " + (o.choices.size() == 2 && std::string(o.choices[0].keyword) == "False" ? "Boolean" : "PickOne"));
+    line(std::string("*OpenUI *") + o.keyword + "/" + o.text + ": " +
+         (o.choices.size() == 2 && std::string(o.choices[0].keyword) == "False" ? "Boolean" : "PickOne"));
     line(std::string("*OrderDependency: 20 AnySetup *") + o.keyword);
     line(std::string("*Default") + o.keyword + ": " + o.defaultChoice);
     for (const auto& c : o.choices) {
       std::string code;
       if (std::string(o.keyword) == "Duplex") {
-        code = c.keyword == std::string("None") ? "<</Duplex false>>setpagedevice"
-                                                 : std::string("<</Duplex true/Tumble ") +
-                                                       (c.keyword == std::string("DuplexTumble") ? "true" : "false") +
-                                                       ">>setpagedevice";
+        code = c.keyword == std::string("None")
+                   ? "<</Duplex false>>setpagedevice"
+                   : std::string("<</Duplex true/Tumble ") +
+                         (c.keyword == std::string("DuplexTumble") ? "true" : "false") + ">>setpagedevice";
       } else if (std::string(o.keyword) == "Resolution") {
         std::string dpi = std::string(c.keyword).substr(0, std::string(c.keyword).size() - 3);
         code = "<</HWResolution[" + dpi + " " + dpi + "]>>setpagedevice";

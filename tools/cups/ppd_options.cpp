@@ -28,20 +28,22 @@ constexpr Choice kDuplex[] = {{"None", "Off", "one-sided"},
 constexpr Choice kResolutions[] = {{"600dpi", "600 dpi", "600dpi"}, {"1200dpi", "1200 dpi", "1200dpi"}};
 constexpr Choice kBooleans[] = {{"False", "Off", "false"}, {"True", "On", "true"}};
 constexpr Choice kOutputOrder[] = {{"Normal", "Normal", "normal"}, {"Reverse", "Reverse", "reverse"}};
-constexpr Choice kPagesPerSheet[] = {{"1", "1", "1"}, {"2", "2", "2"}, {"4", "4", "4"},  {"6", "6", "6"},
+constexpr Choice kPagesPerSheet[] = {{"1", "1", "1"}, {"2", "2", "2"}, {"4", "4", "4"},   {"6", "6", "6"},
                                      {"8", "8", "8"}, {"9", "9", "9"}, {"16", "16", "16"}};
 constexpr Choice kPageOrders[] = {{"LRTB", "Across, left to right", "lrtb"},
                                   {"TBLR", "Down, left to right", "tblr"},
                                   {"RLTB", "Across, right to left", "rltb"},
                                   {"TBRL", "Down, right to left", "tbrl"}};
 constexpr Choice kBorders[] = {{"None", "None", "none"}, {"Single", "Thin line", "single"}};
-constexpr Choice kZooms[] = {{"25", "25 %", "25"},     {"50", "50 %", "50"},     {"75", "75 %", "75"},
-                             {"100", "100 %", "100"},  {"125", "125 %", "125"},  {"150", "150 %", "150"},
-                             {"200", "200 %", "200"},  {"300", "300 %", "300"},  {"400", "400 %", "400"}};
-constexpr Choice kDensities[] = {{"Light", "Light", "light"}, {"Normal", "Normal", "normal"}, {"Dark", "Dark", "dark"}};
+constexpr Choice kZooms[] = {{"25", "25 %", "25"},    {"50", "50 %", "50"},    {"75", "75 %", "75"},
+                             {"100", "100 %", "100"}, {"125", "125 %", "125"}, {"150", "150 %", "150"},
+                             {"200", "200 %", "200"}, {"300", "300 %", "300"}, {"400", "400 %", "400"}};
+constexpr Choice kDensities[] = {
+    {"Light", "Light", "light"}, {"Normal", "Normal", "normal"}, {"Dark", "Dark", "dark"}};
 // The built-in watermarks, by the names the settings store gives them.
-constexpr Choice kWatermarks[] = {
-    {"None", "None", nullptr}, {"Confidential", "Confidential", "Confidential"}, {"Watermark", "Watermark", "Watermark"}};
+constexpr Choice kWatermarks[] = {{"None", "None", nullptr},
+                                  {"Confidential", "Confidential", "Confidential"},
+                                  {"Watermark", "Watermark", "Watermark"}};
 
 constexpr Option kOptions[] = {
     {"InputSlot", "Paper Source", "media-source", "Auto", kInputSlots},
@@ -96,7 +98,9 @@ constexpr PaperKeyword kPapers[] = {
 
 }  // namespace
 
-std::span<const Option> Options() { return kOptions; }
+std::span<const Option> Options() {
+  return kOptions;
+}
 
 const Option* OptionByKeyword(const char* keyword) {
   for (const auto& o : kOptions) {
@@ -105,7 +109,9 @@ const Option* OptionByKeyword(const char* keyword) {
   return nullptr;
 }
 
-std::span<const PaperKeyword> PaperKeywords() { return kPapers; }
+std::span<const PaperKeyword> PaperKeywords() {
+  return kPapers;
+}
 
 const PaperKeyword* PaperByKeyword(const std::string& keyword) {
   for (const auto& p : kPapers) {
