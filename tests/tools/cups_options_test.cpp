@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <string>
 
@@ -181,10 +183,12 @@ TEST_F(GeneratedPpd, JobOptionsAndPpdChoicesBecomeSettings) {
   // IPP names: sizes by their PWG or legacy names, and IPP options over the PPD's choices.
   EXPECT_EQ(Translate("media=iso_a5_148x210mm")["media"], "a5");
   EXPECT_EQ(Translate("media=na_letter_8.5x11in")["media"], "letter");
-  EXPECT_EQ(Translate("PagesPerSheet=4 number-up=2")["number-up"], "2");
+  EXPECT_EQ(Translate("number-up=2")["number-up"], "2");
   EXPECT_EQ(Translate("multiple-document-handling=separate-documents-collated-copies")["collate"], "true");
+  // A PPD choice the job names wins over the IPP option.
+  EXPECT_EQ(Translate("PagesPerSheet=4 number-up=2")["number-up"], "4");
   EXPECT_EQ(
-      Translate("Collate=True multiple-document-handling=separate-documents-uncollated-copies")["collate"],
+      Translate("Collate=False multiple-document-handling=separate-documents-collated-copies")["collate"],
       "false");
   EXPECT_EQ(Translate("outputorder=reverse")["output-order"], "reverse");
   EXPECT_EQ(Translate("landscape")["orientation-requested"], "landscape");
@@ -194,6 +198,25 @@ TEST_F(GeneratedPpd, JobOptionsAndPpdChoicesBecomeSettings) {
   EXPECT_EQ(Translate("watermark-text=Draft")["watermark-text"], "Draft");
   // A size given only by a tray leaves the paper to the document.
   EXPECT_EQ(Translate("media=Tray2").count("media"), 0u);
+}
+
+// The scheduler adds number-up=1 to every job; a queue whose default is four pages per sheet
+// (lpadmin -o PagesPerSheet-default=4 rewrites the queue's PPD) still prints four.
+TEST_F(GeneratedPpd, TheQueuesDefaultsHoldAgainstTheSchedulersNumberUp) {
+  std::ifstream in(PPD_PATH);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string from = "*DefaultPagesPerSheet: 1", to = "*DefaultPagesPerSheet: 4";
+  ASSERT_NE(text.find(from), std::string::npos);
+  text.replace(text.find(from), from.size(), to);
+  testsupport::TempDir dir;
+  std::string path = (dir.path() / "queue.ppd").string();
+  std::ofstream(path) << text;
+  ppdClose(ppd_);
+  ppd_ = ppdOpenFile(path.c_str());
+  ASSERT_NE(ppd_, nullptr);
+  EXPECT_EQ(Translate("number-up=1 finishings=3")["number-up"], "4");
+  EXPECT_EQ(Translate("number-up=2")["number-up"], "2");
+  EXPECT_EQ(Translate("PagesPerSheet=1 number-up=1")["number-up"], "1");
 }
 
 TEST_F(GeneratedPpd, CustomSizesGoOverInPoints) {

@@ -134,10 +134,17 @@ std::variant<std::vector<Setting>, std::string> TranslateJob(const std::string& 
       out.emplace_back("media", job.Get("media"));
     }
   }
+  // Each setting from, first, the PPD choice the job names; then the job's IPP option; then the
+  // queue's default choice. The scheduler adds number-up=1 to every job, so that one IPP value
+  // would otherwise hide the queue's default PagesPerSheet.
   for (const Option& o : Options()) {
-    const char* value = job.Get(o.setting);
-    if (value == nullptr && std::strcmp(o.setting, "output-order") == 0) value = job.Get("outputorder");
-    if (value == nullptr && std::strcmp(o.setting, "collate") == 0) {
+    const char* value = ppd != nullptr && job.Get(o.keyword) != nullptr ? nullptr : job.Get(o.setting);
+    if (value != nullptr && std::strcmp(o.setting, "number-up") == 0 && std::strcmp(value, "1") == 0)
+      value = nullptr;
+    const bool namedChoice = ppd != nullptr && job.Get(o.keyword) != nullptr;
+    if (value == nullptr && !namedChoice && std::strcmp(o.setting, "output-order") == 0)
+      value = job.Get("outputorder");
+    if (value == nullptr && !namedChoice && std::strcmp(o.setting, "collate") == 0) {
       if (const char* handling = job.Get("multiple-document-handling")) {
         if (std::strcmp(handling, "separate-documents-collated-copies") == 0) value = "true";
         if (std::strcmp(handling, "separate-documents-uncollated-copies") == 0) value = "false";
