@@ -637,6 +637,22 @@ TEST_F(PdfToolTest, EachPageGetsItsOwnPaper) {
   EXPECT_GT(poster.height, poster.width);
 }
 
+TEST_F(PdfToolTest, APaperChangeThePrinterRefusesFailsTheJobAndKeepsThePreviousFile) {
+  auto label = [](cairo_t* cr) {
+    cairo_rectangle(cr, 40, 40, 100, 100);
+    cairo_fill(cr);
+  };
+  MakePdf(Path("two.pdf"), {{{kA4Width, kA4Height}, label}, {{612, 792}, label}});
+  std::ofstream(Path("out.prn"), std::ios::binary) << "previous job";
+  auto r = tooltest::Run({kTool, Path("two.pdf"), "--output", Path("out.prn")},
+                         {{"RT7700_TEST_MODE", "1"}, {"RT7700_TEST_DRIVER", FAKE_DRIVER_PATH},
+                          {"RT7700_FAKE_DRIVER_FAIL", "ResetPDEV"}, {"TMPDIR", dir.str()}},
+                         dir.str());
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_NE(r.err.find("page 2, ResetDCW failed"), std::string::npos) << r.err;
+  EXPECT_EQ(tooltest::ReadFile(Path("out.prn")), "previous job");
+}
+
 TEST_F(PdfToolTest, PageRangesAndFitToPage) {
   std::vector<std::pair<std::pair<double, double>, PageMaker>> pages;
   for (int i = 1; i <= 8; ++i) {

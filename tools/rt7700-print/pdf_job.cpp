@@ -170,7 +170,7 @@ std::optional<InputError> TakePdfOption(PdfInput& pdf, const std::string& name, 
 
 long long PdfPagesToPrint(PdfInput& pdf, const JobSettings& settings) {
   pdf.base = settings;
-  pdf.current = PdfInput::Paper{settings.paper, settings.customSize, settings.orientation};
+  pdf.current.reset();
   return static_cast<long long>(pdf.pages.size());
 }
 
@@ -179,6 +179,11 @@ JobSettings PdfPageSettings(const PdfInput& pdf, long long page) { return Choose
 std::optional<std::string> ResetForPdfPage(HDC hdc, const PdfInput& pdf, long long page, const std::u16string& printer) {
   const JobSettings settings = PdfPageSettings(pdf, page);
   const PdfInput::Paper paper{settings.paper, settings.customSize, settings.orientation};
+  // The printer starts on the job's settings, an unset paper being the locale's (known once the
+  // printer is set up).
+  if (!pdf.current)
+    pdf.current = PdfInput::Paper{pdf.base.paper.value_or(static_cast<SHORT>(devmode::DefaultPaperForLocale())),
+                                  pdf.base.customSize, pdf.base.orientation};
   if (pdf.current == paper) return std::nullopt;
   devmode::StoredDevmode stored{};
   BuildStoredDevmode(settings, printer, &stored);
