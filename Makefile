@@ -2,7 +2,7 @@
 PRESET ?= release
 JOBS ?= $(shell nproc)
 
-.PHONY: deps demo build test asan-test fuzz bench format clean
+.PHONY: deps demo build test asan-test fuzz bench format clean install-cups
 
 deps:
 	@scripts/install-deps.sh
@@ -24,6 +24,10 @@ fuzz: deps
 	cmake --preset fuzz >/dev/null
 	cmake --build --preset fuzz -j $(JOBS)
 	scripts/run-fuzzers.sh build/fuzz $(or $(FUZZ_SECONDS),60)
+
+# The tools and libraries under the install prefix, the filter and PPD where CUPS looks.
+install-cups: build
+	cmake --install build/$(PRESET)
 
 bench: build
 	scripts/run-benchmarks.sh build/$(PRESET)

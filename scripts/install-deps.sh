@@ -6,6 +6,8 @@ packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-d
           libfontconfig-dev fonts-dejavu-core fonts-liberation
           libmupdf-dev libjbig2dec0-dev libopenjp2-7-dev libharfbuzz-dev libgumbo-dev libmujs-dev libjpeg-dev zlib1g-dev
           fonts-urw-base35)
+# The CUPS filter: its build, its tests (a private cupsd, lp, cupstestppd) and the benchmark baseline.
+packages+=(libcups2-dev cups cups-client cups-filters ghostscript)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -276,6 +276,8 @@ std::optional<InputError> ApplySetting(JobSettings& s, const std::string& rawNam
     s.density = *v;
   } else if (name == "poster") {
     error = boolean(s.poster);
+  } else if (name == "toner-saving") {
+    error = boolean(s.tonerSaving);
   } else if (name == "feed-orientation") {
     auto v = Lookup(kFeeds, value);
     if (!v) return bad("expected short-edge-first or long-edge-first");
@@ -359,6 +361,7 @@ void BuildStoredDevmode(const JobSettings& s, const std::u16string& deviceName, 
   priv.Thickness = static_cast<uint16_t>(s.density);
   priv.zoomPercent = static_cast<uint16_t>(s.zoom);
   priv.FeedOrient = s.longEdgeFirst ? 2 : 1;
+  priv.TonerSavingMode = s.tonerSaving ? 1 : 0;
 }
 
 long long SheetCount(const JobSettings& s, long long pages) {
@@ -406,6 +409,7 @@ std::string SettingsHelp() {
          "  poster=BOOL            true: poster layout, each page a tile, in groups of four\n"
          "                          (number-up must be 1)\n"
          "  feed-orientation=      short-edge-first, long-edge-first\n"
+         "  toner-saving=BOOL      true, false\n"
          "  BOOL is true or false (yes/no, on/off). Two-sided printing needs a4, letter, legal,\n"
          "  folio or oficio paper.\n";
 }

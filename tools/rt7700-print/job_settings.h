@@ -39,6 +39,7 @@ struct JobSettings {
   int density = 1;  // Thickness 0..2
   bool poster = false;
   bool longEdgeFirst = false;  // FeedOrient 2
+  bool tonerSaving = false;
   WatermarkOptions watermark;
 
   // Where each setting was last given, for messages about settings that do not go together.

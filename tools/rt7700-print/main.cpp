@@ -108,6 +108,7 @@ void Usage(FILE* out) {
                "  --preview DIR     print nothing: draw each page as the application drew it, on the\n"
                "                    printer's paper, into DIR/page-001.png, ... (DIR is created)\n"
                "  --preview-dpi N   the previews' resolution (%d to %d; default %d)\n"
+               "  --progress-fd FD  write \"page N of M\" to FD as each page is done (for filters)\n"
                "  -h, --help        this text\n"
                "\n"
                "Settings:\n%s"
@@ -163,6 +164,7 @@ struct Request {
   std::string timeoutField;
   std::optional<std::string> preview;
   std::optional<int> previewDpi;
+  std::optional<int> progressFd;  // "page N of M" lines for a program that runs this one
   struct Option {
     std::string name, value, field;
   };
@@ -267,6 +269,12 @@ std::optional<int> ParseArguments(int argc, char** argv, Request& r) {
         return CommandLineError(field, expected);
       r.previewDpi = std::stoi(*v);
       if (*r.previewDpi < kMinPreviewDpi || *r.previewDpi > kMaxPreviewDpi) return CommandLineError(field, expected);
+    } else if (a == "--progress-fd") {
+      v = take(i);
+      if (!v || v->empty() || v->size() > 4 || v->find_first_not_of("0123456789") != std::string::npos ||
+          std::stoi(*v) < 3)
+        return CommandLineError("--progress-fd", "expected a file descriptor from 3 up after --progress-fd");
+      r.progressFd = std::stoi(*v);
     } else if (a == "--pages") {
       if (!(v = take(i))) return CommandLineError("--pages", "expected a page count after --pages");
       const std::string& n = *v;
@@ -568,6 +576,7 @@ int main(int argc, char** argv) {
       }
     }
     if (result > 0) result = EndPage(hdc) > 0 ? 1 : SP_ERROR;
+    if (result > 0 && request.progressFd) dprintf(*request.progressFd, "page %lld of %lld\n", page, pages);
     if (progress) std::fprintf(stderr, "\r%s: page %lld of %lld", kProgram, page, pages);
   }
   if (progress && pages > 0) std::fprintf(stderr, "\n");
