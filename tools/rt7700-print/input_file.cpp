@@ -10,6 +10,11 @@
 namespace rt7700print {
 
 InputFile ReadInputFile(const std::string& path, size_t limit, Beyond beyond) {
+  return ReadInputFile(path, limit, beyond, nullptr);
+}
+
+InputFile ReadInputFile(const std::string& path, size_t limit, Beyond beyond,
+                        size_t (*narrow)(const std::string& head)) {
   InputFile f;
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) {
@@ -44,6 +49,10 @@ InputFile ReadInputFile(const std::string& path, size_t limit, Beyond beyond) {
     }
     if (n == 0) break;
     bytes.append(buffer, static_cast<size_t>(n));
+    if (narrow != nullptr && bytes.size() >= kHeadBytes) {
+      limit = std::min(limit, narrow(bytes));
+      narrow = nullptr;
+    }
   }
   ::close(fd);
   if (bytes.size() > limit) {

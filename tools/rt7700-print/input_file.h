@@ -10,9 +10,9 @@ namespace rt7700print {
 struct InputFile {
   enum class Problem { None, Unreadable, Folder, TooLarge };
   Problem problem = Problem::None;
-  int error = 0;            // errno, for Unreadable
-  std::string bytes;        // at most `limit` bytes
-  bool more = false;        // the file holds more than `limit` bytes
+  int error = 0;      // errno, for Unreadable
+  std::string bytes;  // at most `limit` bytes
+  bool more = false;  // the file holds more than `limit` bytes
 };
 
 enum class Beyond {
@@ -21,5 +21,10 @@ enum class Beyond {
 };
 
 InputFile ReadInputFile(const std::string& path, size_t limit, Beyond beyond);
+// For a pipe or device, read once: `narrow` sees the first kHeadBytes (or all, when fewer) and
+// gives the limit for the rest, so a stream is never opened twice to learn what it holds.
+constexpr size_t kHeadBytes = 1024;
+InputFile ReadInputFile(const std::string& path, size_t limit, Beyond beyond,
+                        size_t (*narrow)(const std::string& head));
 
 }  // namespace rt7700print

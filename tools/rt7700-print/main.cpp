@@ -60,8 +60,8 @@ void CatchSignals() {
   action.sa_handler = OnSignal;
   action.sa_flags = SA_RESETHAND;
   sigemptyset(&action.sa_mask);
-  for (int s : {SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGALRM, SIGUSR1, SIGUSR2, SIGPOLL, SIGPROF, SIGVTALRM, SIGXCPU,
-                SIGPWR, SIGSTKFLT})
+  for (int s : {SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGALRM, SIGUSR1, SIGUSR2, SIGPOLL, SIGPROF, SIGVTALRM,
+                SIGXCPU, SIGPWR, SIGSTKFLT})
     sigaction(s, &action, nullptr);
   for (int s = SIGRTMIN; s <= SIGRTMAX; ++s) sigaction(s, &action, nullptr);
   // A closed pipe or a file size limit shows as a failed write, which fails the job.
@@ -70,54 +70,57 @@ void CatchSignals() {
 }
 
 // One line on standard error; whatever came from the input shows its control characters escaped.
-void Say(const std::string& text) { std::fprintf(stderr, "%s: %s\n", kProgram, Printable(text).c_str()); }
+void Say(const std::string& text) {
+  std::fprintf(stderr, "%s: %s\n", kProgram, Printable(text).c_str());
+}
 
 void Usage(FILE* out) {
-  std::fprintf(out,
-               "usage: rt7700-print [JOB.json | --pages N] [-o NAME=VALUE]... [-n COPIES] [-t TITLE]\n"
-               "                    (--output FILE | -d URI [--timeout SECONDS])\n"
-               "       rt7700-print --capabilities\n"
-               "       rt7700-print [JOB.json | --pages N] [-o NAME=VALUE]... --preview DIR [--preview-dpi N]\n"
-               "\n"
-               "Prints a job on a Taliro R7700 printer through the driver.\n"
-               "\n"
-               "  JOB.json          job file: {\"document\": NAME, \"settings\": {NAME: VALUE, ...},\n"
-               "                    \"pages\": N or [PAGE, ...]}, where a page may draw lines, shapes and\n"
-               "                    paths: {\"unit\": \"mm\", \"draw\": [{\"op\": \"line\", ...}, ...]}\n"
-               "                    (see the README; at most %zu MB)\n"
-               "  --pages N         without a job file: N empty pages (a quick test job)\n"
-               "  FILE.pdf, -       instead of a job file, a PDF (known by its content; - reads it\n"
-               "                    from standard input): each page on the paper that fits it;\n"
-               "                    -o page-ranges=1-3,7 and -o fit-to-page as well\n"
-               "  -o NAME=VALUE     a setting (several may share one -o, separated by spaces);\n"
-               "                    overrides the job file's\n"
-               "  -n COPIES         the same as -o copies=COPIES\n"
-               "  -t, --title TEXT  the document name (default: the job file's, else its file name);\n"
-               "                    --title=TEXT for one that starts with -\n"
-               "  --output FILE     write the printer stream to FILE (replaced only when the job\n"
-               "                    succeeds, keeping its mode; a device, a pipe or what a link\n"
-               "                    points to is written in place); - writes it to standard output\n"
-               "  -d URI            send it to a device file (/dev/usb/lp0) or a network printer\n"
-               "                    (socket://HOST:PORT, socket://[IPV6]:PORT)\n"
-               "  --timeout SECONDS for a network printer: give up when it does not connect, take\n"
-               "                    data or finish for this long (%d to %d; default %d); the same as\n"
-               "                    socket://HOST:PORT?timeout=SECONDS\n"
-               "  --capabilities    list what the driver reports for the printer, one item a line:\n"
-               "                    papers (custom ones too) with ids, sizes and names, paper\n"
-               "                    sources, resolutions, copies, two-sided, collation, landscape\n"
-               "  --preview DIR     print nothing: draw each page as the application drew it, on the\n"
-               "                    printer's paper, into DIR/page-001.png, ... (DIR is created)\n"
-               "  --preview-dpi N   the previews' resolution (%d to %d; default %d)\n"
-               "  --progress-fd FD  write \"page N of M\" to FD as each page is done (for filters)\n"
-               "  -h, --help        this text\n"
-               "\n"
-               "Settings:\n%s"
-               "\n"
-               "Exit status: 0 printed, 1 the job failed, 2 bad input (nothing written), 128 + the\n"
-               "signal's number when a signal cancelled it (130 for Ctrl-C).\n"
-               "A summary goes to standard error; with a terminal there, a progress line per page.\n",
-               kMaxJobFileBytes >> 20, kMinTimeout, kMaxTimeout, kDefaultTimeout, kMinPreviewDpi, kMaxPreviewDpi,
-               kDefaultPreviewDpi, (SettingsHelp() + WatermarkHelp()).c_str());
+  std::fprintf(
+      out,
+      "usage: rt7700-print [JOB.json | --pages N] [-o NAME=VALUE]... [-n COPIES] [-t TITLE]\n"
+      "                    (--output FILE | -d URI [--timeout SECONDS])\n"
+      "       rt7700-print --capabilities\n"
+      "       rt7700-print [JOB.json | --pages N] [-o NAME=VALUE]... --preview DIR [--preview-dpi N]\n"
+      "\n"
+      "Prints a job on a Taliro R7700 printer through the driver.\n"
+      "\n"
+      "  JOB.json          job file: {\"document\": NAME, \"settings\": {NAME: VALUE, ...},\n"
+      "                    \"pages\": N or [PAGE, ...]}, where a page may draw lines, shapes and\n"
+      "                    paths: {\"unit\": \"mm\", \"draw\": [{\"op\": \"line\", ...}, ...]}\n"
+      "                    (see the README; at most %zu MB)\n"
+      "  --pages N         without a job file: N empty pages (a quick test job)\n"
+      "  FILE.pdf, -       instead of a job file, a PDF (known by its content; - reads it\n"
+      "                    from standard input): each page on the paper that fits it;\n"
+      "                    -o page-ranges=1-3,7 and -o fit-to-page as well\n"
+      "  -o NAME=VALUE     a setting (several may share one -o, separated by spaces);\n"
+      "                    overrides the job file's\n"
+      "  -n COPIES         the same as -o copies=COPIES\n"
+      "  -t, --title TEXT  the document name (default: the job file's, else its file name);\n"
+      "                    --title=TEXT for one that starts with -\n"
+      "  --output FILE     write the printer stream to FILE (replaced only when the job\n"
+      "                    succeeds, keeping its mode; a device, a pipe or what a link\n"
+      "                    points to is written in place); - writes it to standard output\n"
+      "  -d URI            send it to a device file (/dev/usb/lp0) or a network printer\n"
+      "                    (socket://HOST:PORT, socket://[IPV6]:PORT)\n"
+      "  --timeout SECONDS for a network printer: give up when it does not connect, take\n"
+      "                    data or finish for this long (%d to %d; default %d); the same as\n"
+      "                    socket://HOST:PORT?timeout=SECONDS\n"
+      "  --capabilities    list what the driver reports for the printer, one item a line:\n"
+      "                    papers (custom ones too) with ids, sizes and names, paper\n"
+      "                    sources, resolutions, copies, two-sided, collation, landscape\n"
+      "  --preview DIR     print nothing: draw each page as the application drew it, on the\n"
+      "                    printer's paper, into DIR/page-001.png, ... (DIR is created)\n"
+      "  --preview-dpi N   the previews' resolution (%d to %d; default %d)\n"
+      "  --progress-fd FD  write \"page N of M\" to FD as each page is done (for filters)\n"
+      "  -h, --help        this text\n"
+      "\n"
+      "Settings:\n%s"
+      "\n"
+      "Exit status: 0 printed, 1 the job failed, 2 bad input (nothing written), 128 + the\n"
+      "signal's number when a signal cancelled it (130 for Ctrl-C).\n"
+      "A summary goes to standard error; with a terminal there, a progress line per page.\n",
+      kMaxJobFileBytes >> 20, kMinTimeout, kMaxTimeout, kDefaultTimeout, kMinPreviewDpi, kMaxPreviewDpi,
+      kDefaultPreviewDpi, (SettingsHelp() + WatermarkHelp()).c_str());
 }
 
 int BadInput(const InputError& e) {
@@ -136,7 +139,9 @@ const char* Env(const char* name) {
 
 // A fixed environment for reproducible streams: clock, names, country, and optionally the
 // libraries and the program name the driver sees. Only with RT7700_TEST_MODE=1.
-bool TestMode() { return Env("RT7700_TEST_MODE") != nullptr && std::strcmp(Env("RT7700_TEST_MODE"), "1") == 0; }
+bool TestMode() {
+  return Env("RT7700_TEST_MODE") != nullptr && std::strcmp(Env("RT7700_TEST_MODE"), "1") == 0;
+}
 
 void SetUpTestMode() {
   SYSTEMTIME t{};
@@ -148,8 +153,10 @@ void SetUpTestMode() {
   t.wMinute = 4;
   t.wSecond = 5;
   platform::hooks::SetLocalTime(t);
-  platform::hooks::SetComputerName(Env("RT7700_TEST_COMPUTER") != nullptr ? Env("RT7700_TEST_COMPUTER") : "TESTHOST");
-  platform::hooks::SetUserName(platform::Utf8ToUtf16(Env("RT7700_TEST_USER") != nullptr ? Env("RT7700_TEST_USER") : "tester"));
+  platform::hooks::SetComputerName(Env("RT7700_TEST_COMPUTER") != nullptr ? Env("RT7700_TEST_COMPUTER")
+                                                                          : "TESTHOST");
+  platform::hooks::SetUserName(
+      platform::Utf8ToUtf16(Env("RT7700_TEST_USER") != nullptr ? Env("RT7700_TEST_USER") : "tester"));
   platform::hooks::SetCountryCode(49);
   if (const char* exe = Env("RT7700_TEST_EXE")) platform::hooks::SetExecutableName(exe);
 }
@@ -232,27 +239,31 @@ std::optional<int> ParseArguments(int argc, char** argv, Request& r) {
       r.options.push_back({"copies", *v, "-n " + *v});
     } else if (a == "-t" || a == "--title") {
       if (!(v = takeText(i)))
-        return CommandLineError(a, "expected the document name after " + a + " (--title=TEXT for one that starts with -)");
+        return CommandLineError(
+            a, "expected the document name after " + a + " (--title=TEXT for one that starts with -)");
       r.title = *v;
     } else if (a.rfind("--title=", 0) == 0) {
       r.title = a.substr(8);
     } else if (a == "--output" || a.rfind("--output=", 0) == 0) {
       if (a == "--output" && !(v = takeText(i)))
-        return CommandLineError(a, "expected a file name or - after --output (./NAME for a file that starts with -)");
+        return CommandLineError(
+            a, "expected a file name or - after --output (./NAME for a file that starts with -)");
       r.output = a == "--output" ? *v : a.substr(9);
       if (r.output->empty()) return CommandLineError("--output", "expected a file name or -");
     } else if (a == "-d") {
-      if (!(v = takeText(i))) return CommandLineError("-d", "expected a device file or socket://HOST:PORT after -d");
+      if (!(v = takeText(i)))
+        return CommandLineError("-d", "expected a device file or socket://HOST:PORT after -d");
       r.device = *v;
     } else if (a == "--timeout") {
       v = take(i);
       r.timeoutField = "--timeout" + (v ? " " + *v : std::string());
-      const std::string expected = "expected a number of seconds from " + std::to_string(kMinTimeout) + " to " +
-                                   std::to_string(kMaxTimeout) + " after --timeout";
+      const std::string expected = "expected a number of seconds from " + std::to_string(kMinTimeout) +
+                                   " to " + std::to_string(kMaxTimeout) + " after --timeout";
       if (!v || v->empty() || v->size() > 4 || v->find_first_not_of("0123456789") != std::string::npos)
         return CommandLineError(r.timeoutField, expected);
       r.timeout = std::stoi(*v);
-      if (*r.timeout < kMinTimeout || *r.timeout > kMaxTimeout) return CommandLineError(r.timeoutField, expected);
+      if (*r.timeout < kMinTimeout || *r.timeout > kMaxTimeout)
+        return CommandLineError(r.timeoutField, expected);
     } else if (a == "--capabilities") {
       r.capabilities = true;
     } else if (a == "--preview" || a.rfind("--preview=", 0) == 0) {
@@ -268,7 +279,8 @@ std::optional<int> ParseArguments(int argc, char** argv, Request& r) {
       if (!v || v->empty() || v->size() > 4 || v->find_first_not_of("0123456789") != std::string::npos)
         return CommandLineError(field, expected);
       r.previewDpi = std::stoi(*v);
-      if (*r.previewDpi < kMinPreviewDpi || *r.previewDpi > kMaxPreviewDpi) return CommandLineError(field, expected);
+      if (*r.previewDpi < kMinPreviewDpi || *r.previewDpi > kMaxPreviewDpi)
+        return CommandLineError(field, expected);
     } else if (a == "--progress-fd") {
       v = take(i);
       if (!v || v->empty() || v->size() > 4 || v->find_first_not_of("0123456789") != std::string::npos ||
@@ -280,7 +292,8 @@ std::optional<int> ParseArguments(int argc, char** argv, Request& r) {
       const std::string& n = *v;
       if (n.empty() || n.size() > 7 || n.find_first_not_of("0123456789") != std::string::npos ||
           std::stoll(n) > kMaxPages)
-        return CommandLineError("--pages " + n, "expected a page count from 0 to " + std::to_string(kMaxPages));
+        return CommandLineError("--pages " + n,
+                                "expected a page count from 0 to " + std::to_string(kMaxPages));
       r.pages = std::stoll(n);
     } else if (!a.empty() && a[0] == '-' && a != "-") {
       return CommandLineError(a, "expected one of the options of rt7700-print --help");
@@ -295,7 +308,8 @@ std::optional<int> ParseArguments(int argc, char** argv, Request& r) {
     return std::nullopt;
   }
   if (r.jobFile.empty() && !r.pages) return CommandLineError("(job)", "expected a job file or --pages N");
-  if (!r.jobFile.empty() && r.pages) return CommandLineError("--pages", "expected a job file or --pages, not both");
+  if (!r.jobFile.empty() && r.pages)
+    return CommandLineError("--pages", "expected a job file or --pages, not both");
   if (r.previewDpi && !r.preview) return CommandLineError("--preview-dpi", "expected --preview DIR with it");
   if (r.preview && (r.output || r.device || r.timeout))
     return CommandLineError("--preview", "expected either a preview or an output, not both");
@@ -310,12 +324,14 @@ std::variant<std::string, InputError> DevicePort(const Request& r, Destination& 
   destination.name = uri;
   if (IsSocketUri(uri)) {
     auto parsed = ParseSocketUri(uri);
-    if (auto* expected = std::get_if<std::string>(&parsed)) return InputError{"command line", "-d " + uri, *expected};
+    if (auto* expected = std::get_if<std::string>(&parsed))
+      return InputError{"command line", "-d " + uri, *expected};
     destination.kind = Destination::Kind::Socket;
     destination.socket = std::get<SocketAddress>(parsed);
     if (!r.timeout) return uri;
     if (destination.socket.timeout)
-      return InputError{"command line", r.timeoutField, "expected the timeout once: the URI already names one"};
+      return InputError{"command line", r.timeoutField,
+                        "expected the timeout once: the URI already names one"};
     destination.socket.timeout = r.timeout;
     return uri + "?timeout=" + std::to_string(*r.timeout);
   }
@@ -327,7 +343,8 @@ std::variant<std::string, InputError> DevicePort(const Request& r, Destination& 
     return InputError{"command line", "-d " + uri, "expected an existing device file"};
   // Written from its start, a file would keep the old tail of a longer one.
   if (fs::is_regular_file(uri, ec))
-    return InputError{"command line", "-d " + uri, "expected a device file, got a regular file (use --output FILE)"};
+    return InputError{"command line", "-d " + uri,
+                      "expected a device file, got a regular file (use --output FILE)"};
   destination.kind = Destination::Kind::Device;
   return uri;
 }
@@ -378,10 +395,12 @@ int Preview(HDC printer, const JobFile& job, long long pages, const std::string&
   for (long long page = 1; page <= pages; ++page) {
     if (g_signal != 0) return Cancelled(g_signal);
     const PageDrawing* drawing = nullptr;
-    if (nextDrawn < job.drawn.size() && job.drawn[nextDrawn].number == page) drawing = &job.drawn[nextDrawn++].drawing;
+    if (nextDrawn < job.drawn.size() && job.drawn[nextDrawn].number == page)
+      drawing = &job.drawn[nextDrawn++].drawing;
     Unit unit = drawing != nullptr ? drawing->unit.value_or(job.unit.value_or(Unit::Point)) : Unit::Point;
-    if (auto e = pdf.document ? PreviewPdfPage(printer, pdf, page, dpi, PreviewFileName(dir, page), kPrinterName)
-                              : PreviewPage(printer, drawing, unit, dpi, PreviewFileName(dir, page))) {
+    if (auto e = pdf.document
+                     ? PreviewPdfPage(printer, pdf, page, dpi, PreviewFileName(dir, page), kPrinterName)
+                     : PreviewPage(printer, drawing, unit, dpi, PreviewFileName(dir, page))) {
       if (progress) std::fprintf(stderr, "\n");
       Say("the preview failed: page " + std::to_string(page) + ", " + *e);
       return kExitFailed;
@@ -390,8 +409,8 @@ int Preview(HDC printer, const JobFile& job, long long pages, const std::string&
   }
   if (progress && pages > 0) std::fprintf(stderr, "\n");
   if (g_signal != 0) return Cancelled(g_signal);
-  Say("\"" + document + "\": " + std::to_string(pages) + " page" + (pages == 1 ? "" : "s") + " previewed at " +
-      std::to_string(dpi) + " dpi in " + dir);
+  Say("\"" + document + "\": " + std::to_string(pages) + " page" + (pages == 1 ? "" : "s") +
+      " previewed at " + std::to_string(dpi) + " dpi in " + dir);
   return 0;
 }
 
@@ -409,7 +428,8 @@ int main(int argc, char** argv) {
   if (auto e = OpenPdfInput(request.jobFile, pdf)) return BadInput(*e);
   if (pdf.document) document = fs::path(pdf.name).filename().string();
   if (!request.jobFile.empty() && !pdf.document) {
-    auto read = ReadJobFile(request.jobFile, settings);
+    auto read = pdf.jobText ? ReadJobText(*pdf.jobText, request.jobFile, settings)
+                            : ReadJobFile(request.jobFile, settings);
     if (auto* e = std::get_if<InputError>(&read)) return BadInput(*e);
     job = std::move(std::get<JobFile>(read));
     pages = job.pages;
@@ -435,7 +455,8 @@ int main(int argc, char** argv) {
     std::error_code ec;
     fs::create_directories(*request.preview, ec);
     if (!fs::is_directory(*request.preview, ec))
-      return CommandLineError("--preview " + *request.preview, "expected a folder that exists or can be made");
+      return CommandLineError("--preview " + *request.preview,
+                              "expected a folder that exists or can be made");
     // Nothing is printed: the printer is set up for its paper and resolution only.
     port = "MEMORY:";
     destination.name = *request.preview;
@@ -451,14 +472,16 @@ int main(int argc, char** argv) {
   } else {
     destination.name = *request.output;
     auto followed = FollowLinks(*request.output);
-    if (!followed) return CommandLineError("--output " + *request.output, "expected a file, got a loop of links");
+    if (!followed)
+      return CommandLineError("--output " + *request.output, "expected a file, got a loop of links");
     fs::path dir = followed->parent_path();
     std::error_code ec;
     if (!dir.empty() && !fs::is_directory(dir, ec))
       return CommandLineError("--output " + *request.output, "expected a file in an existing folder");
     struct stat st {};
     if (stat(followed->c_str(), &st) == 0) {
-      if (S_ISDIR(st.st_mode)) return CommandLineError("--output " + *request.output, "expected a file name, got a folder");
+      if (S_ISDIR(st.st_mode))
+        return CommandLineError("--output " + *request.output, "expected a file name, got a folder");
       if (S_ISREG(st.st_mode)) {
         target = *followed;
         targetMode = st.st_mode & 07777;
@@ -487,9 +510,10 @@ int main(int argc, char** argv) {
   bool testMode = TestMode();
   if (testMode) SetUpTestMode();
 
-  std::string driverPath = testMode && Env("RT7700_TEST_DRIVER") ? Env("RT7700_TEST_DRIVER") : LibraryPath(kDriverLibrary);
-  std::string interfacePath =
-      testMode && Env("RT7700_TEST_INTERFACE") ? Env("RT7700_TEST_INTERFACE") : LibraryPath(kInterfaceLibrary);
+  std::string driverPath =
+      testMode && Env("RT7700_TEST_DRIVER") ? Env("RT7700_TEST_DRIVER") : LibraryPath(kDriverLibrary);
+  std::string interfacePath = testMode && Env("RT7700_TEST_INTERFACE") ? Env("RT7700_TEST_INTERFACE")
+                                                                       : LibraryPath(kInterfaceLibrary);
   std::error_code ec;
   if (!fs::exists(driverPath, ec)) {
     Say("the rendering library is missing: " + driverPath);
@@ -507,7 +531,8 @@ int main(int argc, char** argv) {
   Temporary spool;  // where the stream is written before it is shown or renamed
   if (destination.kind == Destination::Kind::StandardOutput) {
     std::string path =
-        (fs::path(Env("RT7700_PLATFORM_ROOT")) / ("rt7700-print-" + std::to_string(getpid()) + ".prn")).string();
+        (fs::path(Env("RT7700_PLATFORM_ROOT")) / ("rt7700-print-" + std::to_string(getpid()) + ".prn"))
+            .string();
     spool = Temporary(path, -1, false);
     port = "FILE:" + path;
   } else if (target) {
@@ -550,16 +575,19 @@ int main(int argc, char** argv) {
     return kExitFailed;
   }
   if (request.preview) {
-    int code = Preview(hdc, job, pages, *request.preview, request.previewDpi.value_or(kDefaultPreviewDpi), document, pdf);
+    int code = Preview(hdc, job, pages, *request.preview, request.previewDpi.value_or(kDefaultPreviewDpi),
+                       document, pdf);
     (void)DeleteDC(hdc);
     return code;
   }
   std::u16string docName = platform::Utf8ToUtf16(document);
-  DOCINFOW doc{sizeof(DOCINFOW), docName.c_str(), [&port] {
+  DOCINFOW doc{sizeof(DOCINFOW), docName.c_str(),
+               [&port] {
                  // The run's own output: the printer's stored port may be another run's by now.
                  static const std::u16string output = platform::Utf8ToUtf16(port);
                  return output.c_str();
-               }(), nullptr, 0};
+               }(),
+               nullptr, 0};
   bool progress = isatty(STDERR_FILENO) != 0;
   int result = StartDocW(hdc, &doc) > 0 ? 1 : SP_ERROR;
   std::optional<std::string> drawFailure;

@@ -1,5 +1,7 @@
 #include "pdf_job.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -8,6 +10,7 @@
 #include "devmode/locale_paper.h"
 #include "devmode/paper_tables.h"
 #include "input_file.h"
+#include "job_file.h"
 #include "preview.h"
 #include "win/error.h"
 
@@ -29,7 +32,9 @@ struct PageChoice {
   Placement placement = Placement::AsIs;
 };
 
-double TenthMm(double points) { return points * 254.0 / 72.0; }
+double TenthMm(double points) {
+  return points * 254.0 / 72.0;
+}
 
 std::string Number(double v) {
   char text[32];
@@ -57,7 +62,8 @@ PageChoice Choose(const PdfInput& pdf, long long page) {
   double bestError = kMatchTenthMm;
   for (const auto& g : devmode::PaperGeometries()) {
     if (g.paperNumber >= devmode::kFirstCustomPaper) continue;
-    const double pw = devmode::PixelsToTenthMm(g.portrait.width), ph = devmode::PixelsToTenthMm(g.portrait.height);
+    const double pw = devmode::PixelsToTenthMm(g.portrait.width),
+                 ph = devmode::PixelsToTenthMm(g.portrait.height);
     const double error = std::max(std::fabs(pw - shortSide), std::fabs(ph - longSide));
     if (error <= bestError) {
       bestError = error;
@@ -68,8 +74,9 @@ PageChoice Choose(const PdfInput& pdf, long long page) {
   if (best) {
     trial.paper = *best;
     trial.customSize.reset();
-  } else if (ApplySetting(trial, "media", "custom." + Number(std::min(size.width, size.height)) + "x" +
-                                               Number(std::max(size.width, size.height)),
+  } else if (ApplySetting(trial, "media",
+                          "custom." + Number(std::min(size.width, size.height)) + "x" +
+                              Number(std::max(size.width, size.height)),
                           "", "")) {
     trial = pdf.base;  // beyond the printer's custom sizes
   }
@@ -92,7 +99,8 @@ std::optional<std::vector<int>> ParseRanges(const std::string& text, int count) 
   std::vector<int> pages;
   size_t start = 0;
   auto number = [](const std::string& s) -> std::optional<long> {
-    if (s.empty() || s.size() > 9 || s.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
+    if (s.empty() || s.size() > 9 || s.find_first_not_of("0123456789") != std::string::npos)
+      return std::nullopt;
     long v = std::stol(s);
     return v >= 1 ? std::optional<long>(v) : std::nullopt;
   };
@@ -122,18 +130,42 @@ std::optional<InputError> OpenPdfInput(const std::string& path, PdfInput& pdf) {
   if (path.empty()) return std::nullopt;
   const bool standardInput = path == "-";
   const std::string where = standardInput ? "standard input" : path;
-  if (!standardInput) {
-    InputFile head = ReadInputFile(path, 1024, Beyond::Keep);
-    if (head.problem != InputFile::Problem::None || !rt7700pdf::LooksLikePdf(head.bytes))
-      return std::nullopt;  // the job file reader says what is wrong with it
+  struct stat st {};
+  const bool stream =
+      !standardInput && ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
+  InputFile file;
+  if (stream) {
+    // A pipe or device gives its bytes once: they are kept for the job file reader when they are
+    // not a PDF, which may then be no larger than a job file.
+    file = ReadInputFile(path, kMaxPdfBytes, Beyond::Refuse, [](const std::string& head) {
+      return rt7700pdf::LooksLikePdf(head) ? kMaxPdfBytes : kMaxJobFileBytes;
+    });
+    if (file.problem == InputFile::Problem::None && !rt7700pdf::LooksLikePdf(file.bytes)) {
+      pdf.jobText = std::move(file.bytes);
+      return std::nullopt;
+    }
+    if (file.problem == InputFile::Problem::TooLarge && !rt7700pdf::LooksLikePdf(file.bytes))
+      return InputError{path, "(file)",
+                        "expected a job file of at most " + std::to_string(kMaxJobFileBytes >> 20) +
+                            " MB; this one is larger"};
+  } else {
+    if (!standardInput) {
+      InputFile head = ReadInputFile(path, kHeadBytes, Beyond::Keep);
+      if (head.problem != InputFile::Problem::None || !rt7700pdf::LooksLikePdf(head.bytes))
+        return std::nullopt;  // the job file reader says what is wrong with it
+    }
+    file = ReadInputFile(standardInput ? "/dev/stdin" : path, kMaxPdfBytes, Beyond::Refuse);
   }
-  InputFile file = ReadInputFile(standardInput ? "/dev/stdin" : path, kMaxPdfBytes, Beyond::Refuse);
   switch (file.problem) {
-    case InputFile::Problem::None: break;
-    case InputFile::Problem::Unreadable: return InputError{where, "(document)", std::string("cannot be read: ") + std::strerror(file.error)};
-    case InputFile::Problem::Folder: return InputError{where, "(document)", "expected a file, got a folder"};
+    case InputFile::Problem::None:
+      break;
+    case InputFile::Problem::Unreadable:
+      return InputError{where, "(document)", std::string("cannot be read: ") + std::strerror(file.error)};
+    case InputFile::Problem::Folder:
+      return InputError{where, "(document)", "expected a file, got a folder"};
     case InputFile::Problem::TooLarge:
-      return InputError{where, "(document)", "expected a PDF of at most " + std::to_string(kMaxPdfBytes >> 20) + " MB"};
+      return InputError{where, "(document)",
+                        "expected a PDF of at most " + std::to_string(kMaxPdfBytes >> 20) + " MB"};
   }
   if (!rt7700pdf::LooksLikePdf(file.bytes))
     return InputError{where, "(document)", "expected a PDF (job files are read from a named file)"};
@@ -174,21 +206,26 @@ long long PdfPagesToPrint(PdfInput& pdf, const JobSettings& settings) {
   return static_cast<long long>(pdf.pages.size());
 }
 
-JobSettings PdfPageSettings(const PdfInput& pdf, long long page) { return Choose(pdf, page).settings; }
+JobSettings PdfPageSettings(const PdfInput& pdf, long long page) {
+  return Choose(pdf, page).settings;
+}
 
-std::optional<std::string> ResetForPdfPage(HDC hdc, const PdfInput& pdf, long long page, const std::u16string& printer) {
+std::optional<std::string> ResetForPdfPage(HDC hdc, const PdfInput& pdf, long long page,
+                                           const std::u16string& printer) {
   const JobSettings settings = PdfPageSettings(pdf, page);
   const PdfInput::Paper paper{settings.paper, settings.customSize, settings.orientation};
   // The printer starts on the job's settings, an unset paper being the locale's (known once the
   // printer is set up).
   if (!pdf.current)
-    pdf.current = PdfInput::Paper{pdf.base.paper.value_or(static_cast<SHORT>(devmode::DefaultPaperForLocale())),
-                                  pdf.base.customSize, pdf.base.orientation};
+    pdf.current =
+        PdfInput::Paper{pdf.base.paper.value_or(static_cast<SHORT>(devmode::DefaultPaperForLocale())),
+                        pdf.base.customSize, pdf.base.orientation};
   if (pdf.current == paper) return std::nullopt;
   devmode::StoredDevmode stored{};
   BuildStoredDevmode(settings, printer, &stored);
   if (ResetDCW(hdc, &stored.pub) == nullptr)
-    return "page " + std::to_string(page) + ", ResetDCW failed (error " + std::to_string(GetLastError()) + ")";
+    return "page " + std::to_string(page) + ", ResetDCW failed (error " + std::to_string(GetLastError()) +
+           ")";
   pdf.current = paper;
   return std::nullopt;
 }

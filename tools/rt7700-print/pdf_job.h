@@ -17,6 +17,7 @@ constexpr size_t kMaxPdfBytes = size_t{1} << 30;
 struct PdfInput {
   std::unique_ptr<rt7700pdf::Document> document;
   std::string name;               // for the document name: the file's name, or "standard input"
+  std::optional<std::string> jobText;  // a job file read from a pipe or device, which is read once
   std::vector<int> pages;         // the document's pages to print, from 0
   bool fitToPage = false;         // -o fit-to-page: into the printable area
   std::optional<std::string> ranges;  // -o page-ranges, as given
