@@ -8,6 +8,10 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -16,6 +20,7 @@
 #include <functional>
 #include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
 extern "C" {
@@ -754,6 +759,30 @@ TEST_F(PdfToolTest, DamagedAndEncryptedPdfsWriteNothing) {
   r = fromStdin(Path("form.pdf"));
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(fs::exists(Path("out.prn")));
+}
+
+TEST_F(PdfToolTest, ANamedPipeIsReadOnceWhateverItCarries) {
+  // The input is probed and read through one opening: a second one would wait for a writer
+  // that has gone.
+  std::ofstream(Path("form.pdf"), std::ios::binary) << FormPdf();
+  std::ofstream(Path("job.json")) << "{\"pages\": 2}";
+  for (const char* name : {"form.pdf", "job.json"}) {
+    SCOPED_TRACE(name);
+    std::string fifo = Path(std::string(name) + ".fifo"), out = Path(std::string(name) + ".prn");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::string bytes = tooltest::ReadFile(Path(name));
+    std::thread writer([&] {
+      int fd = open(fifo.c_str(), O_WRONLY);
+      if (fd >= 0) {
+        (void)!write(fd, bytes.data(), bytes.size());
+        close(fd);
+      }
+    });
+    auto r = Tool({fifo, "--output", out});
+    writer.join();
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(fs::exists(out));
+  }
 }
 
 }  // namespace
