@@ -155,6 +155,7 @@ bool Words(std::string_view line, std::vector<std::string>& words, std::string& 
         quoted = !quoted;
         word += c;
       } else if (quoted && c == '\\' && i < line.size()) {
+        word += c;  // kept escaped until the text is read
         word += line[i++];
       } else {
         word += c;
@@ -186,7 +187,11 @@ bool Text(std::string_view value, TemplateText& text, std::string& why) {
   }
   std::string inner;
   for (size_t i = 1; i + 1 < value.size(); ++i) {
-    if (value[i] != '"') inner += value[i];
+    if (value[i] == '\\' && i + 2 < value.size()) {
+      inner += value[++i];
+    } else if (value[i] != '"') {
+      inner += value[i];
+    }
   }
   if (!Utf16(inner, text.literal)) {
     why = "bad UTF-8 in text";
