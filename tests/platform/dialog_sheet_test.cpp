@@ -45,8 +45,12 @@ INT_PTR WINAPI PageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
     return TRUE;
   }
   auto n = GetWindowLongPtrW(page, DWLP_USER);
-  if (message == WM_COMMAND && HIWORD(static_cast<DWORD>(wParam)) == BN_CLICKED) {
-    SendMessageW(GetParent(page), PSM_CHANGED, reinterpret_cast<WPARAM>(page), 0);
+  if (message == WM_COMMAND) {
+    // A click changes something; typing puts the page back as it was.
+    WORD code = HIWORD(static_cast<DWORD>(wParam));
+    if (code == BN_CLICKED || code == EN_CHANGE) {
+      SendMessageW(GetParent(page), code == BN_CLICKED ? PSM_CHANGED : PSM_UNCHANGED, reinterpret_cast<WPARAM>(page), 0);
+    }
     return TRUE;
   }
   if (message != WM_NOTIFY) return FALSE;
@@ -158,6 +162,19 @@ TEST_F(SheetHost, OkRunsTheWholeSequence) {
   // never shown is released too.
   EXPECT_EQ(TakeLog(), (Lines{"page 2 KILLACTIVE", "page 1 APPLY 1", "page 2 APPLY 1", "page 1 RELEASE",
                               "page 2 RELEASE", "page 3 RELEASE", "SET_RESULT 1", "DESTROY 1"}));
+}
+
+TEST_F(SheetHost, TheApplyButtonFollowsEveryPagesChanges) {
+  Open();
+  ASSERT_TRUE(ui::Click(host->Find(10)));
+  ASSERT_TRUE(host->SwitchTo(1));
+  ASSERT_TRUE(ui::Click(host->Find(10)));
+  ASSERT_TRUE(host->SwitchTo(0));
+  ASSERT_TRUE(ui::Type(host->Find(20), u"x"));  // page 1 unchanged; page 2 still changed
+  EXPECT_TRUE(host->ApplyEnabled());
+  ASSERT_TRUE(host->SwitchTo(1));
+  SendMessageW(host->Window(), PSM_UNCHANGED, reinterpret_cast<WPARAM>(host->Page()), 0);
+  EXPECT_FALSE(host->ApplyEnabled());
 }
 
 TEST_F(SheetHost, CancelResetsCreatedPagesOnly) {

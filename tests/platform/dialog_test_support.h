@@ -45,7 +45,7 @@ inline std::string CodeName(WORD code, int id) {
   }
 }
 
-// Records WM_COMMAND, WM_INITDIALOG, WM_TIMER, WM_VSCROLL and WM_DESTROY; IDOK and IDCANCEL end the
+// Records WM_COMMAND, WM_INITDIALOG, WM_TIMER, WM_VSCROLL, WM_HSCROLL, WM_HELP and WM_DESTROY; IDOK and IDCANCEL end the
 // dialog; a WM_USER message ends it with its wParam.
 inline INT_PTR WINAPI RecordingProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
@@ -60,6 +60,9 @@ inline INT_PTR WINAPI RecordingProc(HWND dialog, UINT message, WPARAM wParam, LP
     case WM_VSCROLL: Log().push_back("VSCROLL " + std::to_string(LOWORD(static_cast<DWORD>(wParam))) + " " +
                                      std::to_string(HIWORD(static_cast<DWORD>(wParam)))); return TRUE;
     case WM_DESTROY: Log().push_back("DESTROY"); return TRUE;
+    case WM_HELP: Log().push_back("HELP " + std::to_string(reinterpret_cast<HELPINFO*>(lParam)->iCtrlId)); return TRUE;
+    case WM_HSCROLL: Log().push_back("HSCROLL " + std::to_string(LOWORD(static_cast<DWORD>(wParam))) + " " +
+                                     std::to_string(HIWORD(static_cast<DWORD>(wParam)))); return TRUE;
     case WM_USER: EndDialog(dialog, static_cast<INT_PTR>(wParam)); return TRUE;
     default: return FALSE;
   }

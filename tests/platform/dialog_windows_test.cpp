@@ -268,6 +268,27 @@ TEST_F(Dialogs, UpDownKeepsItsRangeAndWritesItsBuddy) {
   EXPECT_TRUE(error);
 }
 
+TEST_F(Dialogs, TrackBarAndHelpReachTheDialog) {
+  HWND bar = Item(80);
+  SendMessageW(bar, TBM_SETRANGEMIN, FALSE, 10);
+  SendMessageW(bar, TBM_SETRANGEMAX, FALSE, 20);
+  SendMessageW(bar, TBM_SETPOS, TRUE, 50);
+  EXPECT_EQ(SendMessageW(bar, TBM_GETPOS, 0, 0), 20);
+  EXPECT_TRUE(TakeLog().empty());
+  ASSERT_TRUE(ui::Slide(bar, 12));
+  ASSERT_TRUE(ui::Help(Item(10)));
+  EXPECT_EQ(TakeLog(), (Lines{"HSCROLL 4 12", "HSCROLL 8 0", "HELP 10"}));
+}
+
+TEST(Layout, IsKeptPerDeviceContext) {
+  HDC dc = CreateCompatibleDC(nullptr);
+  EXPECT_EQ(GetLayout(dc), 0u);
+  EXPECT_EQ(SetLayout(dc, LAYOUT_RTL), 0u);
+  EXPECT_EQ(GetLayout(dc), LAYOUT_RTL);
+  EXPECT_EQ(SetLayout(nullptr, LAYOUT_RTL), GDI_ERROR_LAYOUT);
+  DeleteDC(dc);
+}
+
 TEST_F(Dialogs, WindowDataSlots) {
   EXPECT_EQ(SetWindowLongPtrW(dialog, DWLP_USER, 5), 0);
   EXPECT_EQ(SetWindowLongPtrW(dialog, DWLP_USER, 6), 5);

@@ -66,7 +66,7 @@ State& S() {
   return true;
 }();
 
-constexpr uintptr_t Key(HWND h) { return reinterpret_cast<uintptr_t>(h); }
+uintptr_t Key(HWND h) { return reinterpret_cast<uintptr_t>(h); }
 
 Window* Quiet(HWND h) {
   auto it = S().windows.find(Key(h));
