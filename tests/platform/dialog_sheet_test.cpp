@@ -17,7 +17,7 @@ struct Sheet {
   HMODULE module = nullptr;
   PROPSHEETUI_INFO* info = nullptr;
   LONG initResult = 1;
-  UINT createResult = 1;                 // PSPCB_CREATE's answer for page 2
+  UINT createResult = 1;  // PSPCB_CREATE's answer for page 2
   LONG_PTR applyAnswer[2] = {PSNRET_NOERROR, PSNRET_NOERROR};
   LONG_PTR killAnswer = FALSE;
   PROPSHEETPAGEW pages[3]{};
@@ -27,12 +27,18 @@ Sheet* g_sheet = nullptr;
 
 std::string Code(UINT code) {
   switch (code) {
-    case PSN_SETACTIVE: return "SETACTIVE";
-    case PSN_KILLACTIVE: return "KILLACTIVE";
-    case PSN_APPLY: return "APPLY";
-    case PSN_RESET: return "RESET";
-    case PSN_QUERYCANCEL: return "QUERYCANCEL";
-    default: return std::to_string(code);
+    case PSN_SETACTIVE:
+      return "SETACTIVE";
+    case PSN_KILLACTIVE:
+      return "KILLACTIVE";
+    case PSN_APPLY:
+      return "APPLY";
+    case PSN_RESET:
+      return "RESET";
+    case PSN_QUERYCANCEL:
+      return "QUERYCANCEL";
+    default:
+      return std::to_string(code);
   }
 }
 
@@ -49,13 +55,16 @@ INT_PTR WINAPI PageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
     // A click changes something; typing puts the page back as it was.
     WORD code = HIWORD(static_cast<DWORD>(wParam));
     if (code == BN_CLICKED || code == EN_CHANGE) {
-      SendMessageW(GetParent(page), code == BN_CLICKED ? PSM_CHANGED : PSM_UNCHANGED, reinterpret_cast<WPARAM>(page), 0);
+      SendMessageW(GetParent(page), code == BN_CLICKED ? PSM_CHANGED : PSM_UNCHANGED,
+                   reinterpret_cast<WPARAM>(page), 0);
     }
     return TRUE;
   }
   if (message != WM_NOTIFY) return FALSE;
   auto* nm = reinterpret_cast<PSHNOTIFY*>(lParam);
-  Log().push_back("page " + std::to_string(n) + " " + Code(nm->hdr.code) + (nm->hdr.code == PSN_APPLY || nm->hdr.code == PSN_RESET ? " " + std::to_string(nm->lParam) : ""));
+  Log().push_back(
+      "page " + std::to_string(n) + " " + Code(nm->hdr.code) +
+      (nm->hdr.code == PSN_APPLY || nm->hdr.code == PSN_RESET ? " " + std::to_string(nm->lParam) : ""));
   LONG_PTR answer = 0;
   if (nm->hdr.code == PSN_APPLY) {
     answer = g_sheet->applyAnswer[n - 1];
@@ -69,7 +78,10 @@ INT_PTR WINAPI PageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 UINT WINAPI PageCallback(HWND, UINT message, PROPSHEETPAGEW* psp) {
-  Log().push_back("page " + std::to_string(psp->lParam) + (message == PSPCB_CREATE ? " CREATE" : message == PSPCB_RELEASE ? " RELEASE" : " ?"));
+  Log().push_back("page " + std::to_string(psp->lParam) +
+                  (message == PSPCB_CREATE    ? " CREATE"
+                   : message == PSPCB_RELEASE ? " RELEASE"
+                                              : " ?"));
   return message == PSPCB_CREATE && psp->lParam == 2 ? g_sheet->createResult : 1;
 }
 
@@ -90,7 +102,8 @@ LONG WINAPI Entry(PROPSHEETUI_INFO* info, LPARAM lParam) {
         p.pfnDlgProc = PageProc;
         p.lParam = i + 1;
         p.pfnCallback = PageCallback;
-        if (info->pfnComPropSheet(info->hComPropSheet, CPSFUNC_ADD_PROPSHEETPAGEW, reinterpret_cast<LPARAM>(&p), 0) <= 0) {
+        if (info->pfnComPropSheet(info->hComPropSheet, CPSFUNC_ADD_PROPSHEETPAGEW,
+                                  reinterpret_cast<LPARAM>(&p), 0) <= 0) {
           Log().push_back("add refused");
           break;
         }
@@ -108,8 +121,11 @@ LONG WINAPI Entry(PROPSHEETUI_INFO* info, LPARAM lParam) {
     case PROPSHEETUI_REASON_SET_RESULT:
       Log().push_back("SET_RESULT " + std::to_string(reinterpret_cast<SETRESULT_INFO*>(lParam)->Result));
       return 1;
-    case PROPSHEETUI_REASON_DESTROY: Log().push_back("DESTROY " + std::to_string(lParam)); return 1;
-    default: return -1;
+    case PROPSHEETUI_REASON_DESTROY:
+      Log().push_back("DESTROY " + std::to_string(lParam));
+      return 1;
+    default:
+      return -1;
   }
 }
 
@@ -142,7 +158,8 @@ TEST_F(SheetHost, OkRunsTheWholeSequence) {
   EXPECT_EQ(host->PageTitle(0), u"Portrait");     // PSP_USETITLE with a string id
   EXPECT_EQ(host->PageTitle(1), u"Second page");  // the template's caption
   EXPECT_EQ(host->Title(), u"Office printer");
-  EXPECT_EQ(TakeLog(), (Lines{"INIT 99", "GET_INFO_HEADER", "page 1 CREATE", "page 1 INITDIALOG", "page 1 SETACTIVE"}));
+  EXPECT_EQ(TakeLog(),
+            (Lines{"INIT 99", "GET_INFO_HEADER", "page 1 CREATE", "page 1 INITDIALOG", "page 1 SETACTIVE"}));
   EXPECT_FALSE(host->ApplyEnabled());
   EXPECT_FALSE(host->Apply());  // the button is disabled
   ASSERT_TRUE(ui::Click(host->Find(10)));
@@ -224,7 +241,9 @@ TEST_F(SheetHost, PagesThatCannotBeCreatedAreSkipped) {
   EXPECT_EQ(host->CurrentPage(), 0);
   EXPECT_EQ(host->PageWindow(1), nullptr);
   std::string shown = host->Show();
-  EXPECT_NE(shown.find("Page 1 \"Portrait\" (current)\n  10 check \"Collate\" [ ]\n  20 edit\n"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("Page 1 \"Portrait\" (current)\n  10 check \"Collate\" [ ]\n  20 edit\n"),
+            std::string::npos)
+      << shown;
 }
 
 TEST_F(SheetHost, AnEntryPointRefusingInitOpensNothing) {

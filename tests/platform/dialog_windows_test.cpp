@@ -37,15 +37,15 @@ TEST(DialogTemplate, OldLinesGetTheirClassDefaultsAndOptionsParse) {
 
 TEST(DialogTemplate, MalformedLinesAreRefusedWithTheirLine) {
   const char* bad[] = {
-      "control 1 BUTTON\n",                               // before any dialog
-      "dialog 1 2\ncontrol 1 SLIDER\n",                   // unknown class
-      "dialog 1 2\ncontrol 1 BUTTON style=BS_FANCY\n",    // unknown style
-      "dialog 1 2\ncontrol 1 BUTTON text=\"open\n",       // quotes not closed
-      "dialog 1 2\ncontrol 1 BUTTON text=plain\n",        // neither id nor literal
-      "dialog 1 2\ncontrol 1 BUTTON rect=1,2,3\n",        // three numbers
-      "dialog 1 2\ndialog 3 4\n",                         // two dialogs
-      "dialog 1\n",                                       // no caption
-      "dialog 1 2\ncontrol 1 BUTTON text=\"\xC3\"\n",    // cut UTF-8
+      "control 1 BUTTON\n",                             // before any dialog
+      "dialog 1 2\ncontrol 1 SLIDER\n",                 // unknown class
+      "dialog 1 2\ncontrol 1 BUTTON style=BS_FANCY\n",  // unknown style
+      "dialog 1 2\ncontrol 1 BUTTON text=\"open\n",     // quotes not closed
+      "dialog 1 2\ncontrol 1 BUTTON text=plain\n",      // neither id nor literal
+      "dialog 1 2\ncontrol 1 BUTTON rect=1,2,3\n",      // three numbers
+      "dialog 1 2\ndialog 3 4\n",                       // two dialogs
+      "dialog 1\n",                                     // no caption
+      "dialog 1 2\ncontrol 1 BUTTON text=\"\xC3\"\n",   // cut UTF-8
       "",
   };
   for (const char* text : bad) {
@@ -91,7 +91,8 @@ TEST_F(Dialogs, ControlsComeFromTheTemplateWithModuleTexts) {
   EXPECT_FALSE(IsWindowEnabled(Item(70)));
   EXPECT_EQ(GetDlgItem(dialog, 999), nullptr);
   EXPECT_EQ(GetLastError(), ERROR_CONTROL_ID_NOT_FOUND);
-  EXPECT_EQ(CreateDialogParamW(module, MAKEINTRESOURCEW(555), nullptr, dialog_test::RecordingProc, 0), nullptr);
+  EXPECT_EQ(CreateDialogParamW(module, MAKEINTRESOURCEW(555), nullptr, dialog_test::RecordingProc, 0),
+            nullptr);
   EXPECT_EQ(ui::FindControlByText(dialog, u"Collate"), Item(10));
 }
 
@@ -143,13 +144,18 @@ TEST_F(Dialogs, RadioButtonsClearTheirGroupOnly) {
 
 TEST_F(Dialogs, ComboBoxKeepsItemsDataAndSelection) {
   HWND combo = Item(30);
-  for (const char16_t* s : {u"A4", u"Letter", u"Legal"}) SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(s));
+  for (const char16_t* s : {u"A4", u"Letter", u"Legal"})
+    SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(s));
   EXPECT_EQ(SendMessageW(combo, CB_INSERTSTRING, 0, reinterpret_cast<LPARAM>(u"A5")), 0);
   EXPECT_EQ(SendMessageW(combo, CB_INSERTSTRING, 9, reinterpret_cast<LPARAM>(u"X")), CB_ERR);
   SendMessageW(combo, CB_SETITEMDATA, 2, 601);
   EXPECT_EQ(SendMessageW(combo, CB_GETITEMDATA, 2, 0), 601);
-  EXPECT_EQ(SendMessageW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(u"legal")), 3);
-  EXPECT_EQ(SendMessageW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(u"Leg")), CB_ERR);
+  EXPECT_EQ(
+      SendMessageW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(u"legal")),
+      3);
+  EXPECT_EQ(
+      SendMessageW(combo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(u"Leg")),
+      CB_ERR);
   EXPECT_EQ(SendMessageW(combo, CB_SETCURSEL, 2, 0), 2);
   EXPECT_EQ(TextOf(30), u"Letter");
   EXPECT_TRUE(TakeLog().empty());  // programmatic: no CBN_SELCHANGE
@@ -174,7 +180,8 @@ TEST_F(Dialogs, ComboBoxKeepsItemsDataAndSelection) {
 
 TEST_F(Dialogs, SortedEditableComboAndListBoxes) {
   HWND combo = Item(31);
-  for (const char16_t* s : {u"pear", u"Apple", u"fig"}) SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(s));
+  for (const char16_t* s : {u"pear", u"Apple", u"fig"})
+    SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(s));
   EXPECT_EQ(ui::DescribeControls(dialog)[8].items, (std::vector<std::u16string>{u"Apple", u"fig", u"pear"}));
   SendMessageW(combo, CB_LIMITTEXT, 4, 0);
   ASSERT_TRUE(ui::Type(combo, u"kiwis"));
@@ -193,7 +200,8 @@ TEST_F(Dialogs, SortedEditableComboAndListBoxes) {
   ASSERT_TRUE(ui::DoubleClick(list));
   ASSERT_TRUE(ui::Choose(quiet, u"two"));  // without LBS_NOTIFY the list tells nothing
   EXPECT_EQ(SendMessageW(quiet, LB_GETCURSEL, 0, 0), 1);
-  EXPECT_EQ(TakeLog(), (Lines{"COMMAND 31 CBN_KILLFOCUS", "COMMAND 40 LBN_SELCHANGE", "COMMAND 40 LBN_DBLCLK"}));
+  EXPECT_EQ(TakeLog(),
+            (Lines{"COMMAND 31 CBN_KILLFOCUS", "COMMAND 40 LBN_SELCHANGE", "COMMAND 40 LBN_DBLCLK"}));
 }
 
 TEST_F(Dialogs, TypingSendsAChangePerKeyAndHonoursLimits) {
@@ -228,10 +236,14 @@ TEST_F(Dialogs, DialogItemIntegersTranslateAsWindowsDoes) {
     BOOL translated;
     UINT value;
   } cases[] = {
-      {u" 42 ", FALSE, TRUE, 42},         {u"-7", TRUE, TRUE, static_cast<UINT>(-7)},
-      {u"-7", FALSE, FALSE, 0},           {u"4294967295", FALSE, TRUE, 4294967295u},
-      {u"4294967296", FALSE, FALSE, 0},   {u"2147483648", TRUE, FALSE, 0},
-      {u"-2147483648", TRUE, TRUE, 0x80000000u}, {u"12x", FALSE, FALSE, 0},
+      {u" 42 ", FALSE, TRUE, 42},
+      {u"-7", TRUE, TRUE, static_cast<UINT>(-7)},
+      {u"-7", FALSE, FALSE, 0},
+      {u"4294967295", FALSE, TRUE, 4294967295u},
+      {u"4294967296", FALSE, FALSE, 0},
+      {u"2147483648", TRUE, FALSE, 0},
+      {u"-2147483648", TRUE, TRUE, 0x80000000u},
+      {u"12x", FALSE, FALSE, 0},
       {u"", FALSE, FALSE, 0},
   };
   for (const auto& c : cases) {
@@ -248,7 +260,8 @@ TEST_F(Dialogs, DialogItemIntegersTranslateAsWindowsDoes) {
 
 TEST_F(Dialogs, UpDownKeepsItsRangeAndWritesItsBuddy) {
   HWND spin = Item(22);
-  EXPECT_EQ(reinterpret_cast<HWND>(SendMessageW(spin, UDM_GETBUDDY, 0, 0)), Item(21));  // the control before it
+  EXPECT_EQ(reinterpret_cast<HWND>(SendMessageW(spin, UDM_GETBUDDY, 0, 0)),
+            Item(21));  // the control before it
   SendMessageW(spin, UDM_SETRANGE32, 1, 999);
   SendMessageW(spin, UDM_SETPOS32, 0, 1200);
   EXPECT_EQ(TextOf(21), u"999");
@@ -262,7 +275,8 @@ TEST_F(Dialogs, UpDownKeepsItsRangeAndWritesItsBuddy) {
   TakeLog();
   ASSERT_TRUE(ui::Spin(spin, 2));
   EXPECT_EQ(TextOf(21), u"32");
-  EXPECT_EQ(TakeLog(), (Lines{"COMMAND 21 EN_UPDATE", "COMMAND 21 EN_CHANGE", "VSCROLL 4 32", "VSCROLL 8 0"}));
+  EXPECT_EQ(TakeLog(),
+            (Lines{"COMMAND 21 EN_UPDATE", "COMMAND 21 EN_CHANGE", "VSCROLL 4 32", "VSCROLL 8 0"}));
   SetDlgItemTextW(dialog, 21, u"");
   EXPECT_EQ(SendMessageW(spin, UDM_GETPOS32, 0, reinterpret_cast<LPARAM>(&error)), 32);
   EXPECT_TRUE(error);
@@ -351,7 +365,8 @@ INT_PTR WINAPI Painter(HWND, UINT message, WPARAM, LPARAM lParam) {
   }
   if (message != WM_DRAWITEM) return FALSE;
   auto* dis = reinterpret_cast<DRAWITEMSTRUCT*>(lParam);
-  dialog_test::Log().push_back("DRAW " + std::to_string(dis->CtlID) + " item " + std::to_string(static_cast<int>(dis->itemID)) +
+  dialog_test::Log().push_back("DRAW " + std::to_string(dis->CtlID) + " item " +
+                               std::to_string(static_cast<int>(dis->itemID)) +
                                (dis->itemState & ODS_SELECTED ? " selected" : ""));
   HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
   HGDIOBJ old = SelectObject(dis->hDC, red);
@@ -418,7 +433,9 @@ TEST(CommonDialogs, ChoosersTakeQueuedAnswersAndShellCallsAreRecorded) {
   EXPECT_EQ(CommDlgExtendedError(), FNERR_BUFFERTOOSMALL);
   EXPECT_EQ(file[0], 22);  // the room it needs
 
-  EXPECT_EQ(reinterpret_cast<uintptr_t>(ShellExecuteW(nullptr, u"open", u"https://example.org", nullptr, nullptr, SW_SHOW)), 42u);
+  EXPECT_EQ(reinterpret_cast<uintptr_t>(
+                ShellExecuteW(nullptr, u"open", u"https://example.org", nullptr, nullptr, SW_SHOW)),
+            42u);
   auto calls = ui::TakeShellExecutes();
   ASSERT_EQ(calls.size(), 1u);
   EXPECT_EQ(calls[0].file, u"https://example.org");

@@ -26,17 +26,17 @@ namespace platform::ui {
 
 // An action fails (false, nothing sent) on a control that is disabled or hidden, on a dialog that
 // is disabled or hidden (a page not shown), and when the control is of the wrong kind.
-PLATFORM_API bool Click(HWND control);                       // buttons: BN_CLICKED as Windows sends it
-PLATFORM_API bool SetChecked(HWND control, bool checked);    // clicks when the state differs
+PLATFORM_API bool Click(HWND control);                     // buttons: BN_CLICKED as Windows sends it
+PLATFORM_API bool SetChecked(HWND control, bool checked);  // clicks when the state differs
 PLATFORM_API bool Choose(HWND control, std::u16string_view itemText);  // combo or list: exact, any case
 PLATFORM_API bool ChooseIndex(HWND control, int index);
-PLATFORM_API bool DoubleClick(HWND control);                 // list boxes: LBN_DBLCLK on the selection
+PLATFORM_API bool DoubleClick(HWND control);  // list boxes: LBN_DBLCLK on the selection
 // Edits and editable combo boxes: selects all and types each character (one EN_CHANGE per key);
 // the edit limit, ES_NUMBER and read-only edits refuse characters as they would a user's keys.
 PLATFORM_API bool Type(HWND control, std::u16string_view text);
-PLATFORM_API bool Spin(HWND upDown, int steps);              // UDN_DELTAPOS, buddy text, WM_VSCROLL
-PLATFORM_API bool Slide(HWND trackBar, int position);        // WM_HSCROLL TB_THUMBPOSITION, TB_ENDTRACK
-PLATFORM_API bool Help(HWND control);                        // F1: WM_HELP to the dialog
+PLATFORM_API bool Spin(HWND upDown, int steps);        // UDN_DELTAPOS, buddy text, WM_VSCROLL
+PLATFORM_API bool Slide(HWND trackBar, int position);  // WM_HSCROLL TB_THUMBPOSITION, TB_ENDTRACK
+PLATFORM_API bool Help(HWND control);                  // F1: WM_HELP to the dialog
 
 PLATFORM_API HWND FindControl(HWND dialog, int id);
 // The first control whose text, without '&' marks, equals `text`.
@@ -46,7 +46,8 @@ struct ControlInfo {
   HWND window = nullptr;
   int id = 0;
   std::u16string className;
-  std::string kind;  // "push", "check", "radio", "group", "edit", "combo", "list", "static", "updown", "trackbar"
+  std::string
+      kind;  // "push", "check", "radio", "group", "edit", "combo", "list", "static", "updown", "trackbar"
   DWORD style = 0;
   std::u16string text;
   bool enabled = true, visible = true;
@@ -100,19 +101,19 @@ class PLATFORM_API PropertySheet {
   size_t PageCount() const;
   std::u16string PageTitle(size_t index) const;
   int CurrentPage() const;
-  HWND Page() const;                     // the current page's dialog
-  HWND PageWindow(size_t index) const;   // null until the page has been shown
-  HWND Window() const;                   // the sheet itself (pages' parent)
-  std::u16string Title() const;          // from the information header
+  HWND Page() const;                    // the current page's dialog
+  HWND PageWindow(size_t index) const;  // null until the page has been shown
+  HWND Window() const;                  // the sheet itself (pages' parent)
+  std::u16string Title() const;         // from the information header
   WORD HeaderFlags() const;
   // PSN_KILLACTIVE to the current page (it may refuse), then the page is created if needed and
   // gets PSN_SETACTIVE.
   bool SwitchTo(size_t index);
   bool SwitchTo(std::u16string_view title);
-  HWND Find(int id) const;               // on the current page
+  HWND Find(int id) const;  // on the current page
   HWND FindByText(std::u16string_view text) const;
 
-  bool ApplyEnabled() const;             // some page sent PSM_CHANGED and no apply or PSM_UNCHANGED since
+  bool ApplyEnabled() const;  // some page sent PSM_CHANGED and no apply or PSM_UNCHANGED since
   // Apply: refused while the Apply button is disabled. Ok: applies and closes. Both send
   // PSN_KILLACTIVE to the current page, then PSN_APPLY to every created page; a page answering
   // PSNRET_INVALID becomes current, PSNRET_INVALID_NOCHANGEPAGE keeps the current one, and

@@ -41,8 +41,12 @@ using HMENU = struct HMENU__*;
 using DLGPROC = INT_PTR(WINAPI*)(HWND, UINT, WPARAM, LPARAM);
 using TIMERPROC = void(WINAPI*)(HWND, UINT, UINT_PTR, DWORD);
 
-constexpr WPARAM MAKEWPARAM(WORD lo, WORD hi) { return static_cast<WPARAM>(static_cast<DWORD>(lo) | (static_cast<DWORD>(hi) << 16)); }
-constexpr LPARAM MAKELPARAM(WORD lo, WORD hi) { return static_cast<LPARAM>(static_cast<DWORD>(lo) | (static_cast<DWORD>(hi) << 16)); }
+constexpr WPARAM MAKEWPARAM(WORD lo, WORD hi) {
+  return static_cast<WPARAM>(static_cast<DWORD>(lo) | (static_cast<DWORD>(hi) << 16));
+}
+constexpr LPARAM MAKELPARAM(WORD lo, WORD hi) {
+  return static_cast<LPARAM>(static_cast<DWORD>(lo) | (static_cast<DWORD>(hi) << 16));
+}
 
 constexpr UINT WM_NULL = 0x0000;
 constexpr UINT WM_DESTROY = 0x0002;
@@ -343,10 +347,10 @@ extern "C" {
 // parse with ERROR_INVALID_DATA. DialogBoxParamW runs the dialog until EndDialog: while
 // it runs, the next script queued with platform::ui::QueueModalScript acts on it; a dialog its
 // script leaves open is cancelled (IDCANCEL pressed, then ended with IDCANCEL) so nothing hangs.
-PLATFORM_API HWND WINAPI CreateDialogParamW(HINSTANCE instance, LPCWSTR templateName, HWND parent, DLGPROC proc,
-                                            LPARAM param);
-PLATFORM_API INT_PTR WINAPI DialogBoxParamW(HINSTANCE instance, LPCWSTR templateName, HWND parent, DLGPROC proc,
-                                            LPARAM param);
+PLATFORM_API HWND WINAPI CreateDialogParamW(HINSTANCE instance, LPCWSTR templateName, HWND parent,
+                                            DLGPROC proc, LPARAM param);
+PLATFORM_API INT_PTR WINAPI DialogBoxParamW(HINSTANCE instance, LPCWSTR templateName, HWND parent,
+                                            DLGPROC proc, LPARAM param);
 PLATFORM_API BOOL WINAPI EndDialog(HWND dialog, INT_PTR result);
 PLATFORM_API BOOL WINAPI DestroyWindow(HWND window);
 PLATFORM_API BOOL WINAPI IsWindow(HWND window);
@@ -354,7 +358,8 @@ PLATFORM_API HWND WINAPI GetDlgItem(HWND dialog, int id);
 PLATFORM_API int WINAPI GetDlgCtrlID(HWND control);
 PLATFORM_API HWND WINAPI GetParent(HWND window);
 PLATFORM_API LRESULT WINAPI SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-PLATFORM_API LRESULT WINAPI SendDlgItemMessageW(HWND dialog, int id, UINT message, WPARAM wParam, LPARAM lParam);
+PLATFORM_API LRESULT WINAPI SendDlgItemMessageW(HWND dialog, int id, UINT message, WPARAM wParam,
+                                                LPARAM lParam);
 // Queued; delivered when the host pumps (after each user action, in modal loops, PumpMessages).
 PLATFORM_API BOOL WINAPI PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 PLATFORM_API BOOL WINAPI SetDlgItemTextW(HWND dialog, int id, LPCWSTR text);

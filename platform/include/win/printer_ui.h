@@ -131,7 +131,8 @@ constexpr DWORD DCTT_SUBDEV = 0x4;
 
 // ---- Property sheets: the common property-sheet UI's calls (compstui.h) and pages (prsht.h) ----
 
-using PFNCOMPROPSHEET = LONG_PTR(WINAPI*)(HANDLE hComPropSheet, UINT function, LPARAM lParam1, LPARAM lParam2);
+using PFNCOMPROPSHEET = LONG_PTR(WINAPI*)(HANDLE hComPropSheet, UINT function, LPARAM lParam1,
+                                          LPARAM lParam2);
 using PFNPROPSHEETUI = LONG(WINAPI*)(PPROPSHEETUI_INFO info, LPARAM lParam);
 
 struct PROPSHEETUI_INFO {

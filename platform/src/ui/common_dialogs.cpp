@@ -35,7 +35,9 @@ State& S() {
   return true;
 }();
 
-std::u16string Text(LPCWSTR s) { return s != nullptr ? std::u16string(s) : std::u16string(); }
+std::u16string Text(LPCWSTR s) {
+  return s != nullptr ? std::u16string(s) : std::u16string();
+}
 
 }  // namespace
 
@@ -92,7 +94,8 @@ BOOL GetOpenFileNameW(OPENFILENAMEW* open) {
     answer = S().files.front();
     S().files.pop_front();
   }
-  std::string line = "GetOpenFileName: " + (answer ? platform::Utf16ToUtf8(*answer) : std::string("cancelled"));
+  std::string line =
+      "GetOpenFileName: " + (answer ? platform::Utf16ToUtf8(*answer) : std::string("cancelled"));
   OutputDebugStringA(line.c_str());
   if (!answer) return FALSE;
   if (answer->size() + 1 > open->nMaxFile) {
@@ -111,7 +114,8 @@ BOOL GetOpenFileNameW(OPENFILENAMEW* open) {
   size_t nameStart = slash == std::u16string::npos ? 0 : slash + 1;
   size_t dot = answer->find_last_of(u'.');
   open->nFileOffset = static_cast<WORD>(nameStart);
-  open->nFileExtension = static_cast<WORD>(dot != std::u16string::npos && dot > nameStart ? dot + 1 : answer->size());
+  open->nFileExtension =
+      static_cast<WORD>(dot != std::u16string::npos && dot > nameStart ? dot + 1 : answer->size());
   if (open->lpstrFileTitle != nullptr && open->nMaxFileTitle > 0) {
     std::u16string title = answer->substr(nameStart).substr(0, open->nMaxFileTitle - 1);
     std::copy(title.begin(), title.end(), open->lpstrFileTitle);
@@ -127,8 +131,8 @@ DWORD CommDlgExtendedError() {
 
 HINSTANCE ShellExecuteW(HWND, LPCWSTR operation, LPCWSTR file, LPCWSTR parameters, LPCWSTR, INT) {
   platform::ui::ShellExecuteRecord r{Text(operation), Text(file), Text(parameters)};
-  std::string line = "ShellExecute: " + platform::Utf16ToUtf8(r.operation) + " " + platform::Utf16ToUtf8(r.file) +
-                     " " + platform::Utf16ToUtf8(r.parameters);
+  std::string line = "ShellExecute: " + platform::Utf16ToUtf8(r.operation) + " " +
+                     platform::Utf16ToUtf8(r.file) + " " + platform::Utf16ToUtf8(r.parameters);
   OutputDebugStringA(line.c_str());
   {
     std::lock_guard g(S().lock);

@@ -16,24 +16,42 @@ struct StyleName {
 };
 
 constexpr StyleName kStyles[] = {
-    {"WS_TABSTOP", WS_TABSTOP},       {"WS_GROUP", WS_GROUP},
-    {"WS_VSCROLL", WS_VSCROLL},       {"WS_BORDER", WS_BORDER},
-    {"WS_DISABLED", WS_DISABLED},     {"BS_PUSHBUTTON", BS_PUSHBUTTON},
-    {"BS_DEFPUSHBUTTON", BS_DEFPUSHBUTTON}, {"BS_CHECKBOX", BS_CHECKBOX},
-    {"BS_AUTOCHECKBOX", BS_AUTOCHECKBOX}, {"BS_RADIOBUTTON", BS_RADIOBUTTON},
-    {"BS_3STATE", BS_3STATE},         {"BS_AUTO3STATE", BS_AUTO3STATE},
-    {"BS_GROUPBOX", BS_GROUPBOX},     {"BS_AUTORADIOBUTTON", BS_AUTORADIOBUTTON},
-    {"BS_OWNERDRAW", BS_OWNERDRAW},   {"BS_NOTIFY", BS_NOTIFY},
-    {"ES_AUTOHSCROLL", ES_AUTOHSCROLL}, {"ES_READONLY", ES_READONLY},
-    {"ES_NUMBER", ES_NUMBER},         {"CBS_SIMPLE", CBS_SIMPLE},
-    {"CBS_DROPDOWN", CBS_DROPDOWN},   {"CBS_DROPDOWNLIST", CBS_DROPDOWNLIST},
-    {"CBS_OWNERDRAWFIXED", CBS_OWNERDRAWFIXED}, {"CBS_SORT", CBS_SORT},
-    {"CBS_HASSTRINGS", CBS_HASSTRINGS}, {"LBS_NOTIFY", LBS_NOTIFY},
-    {"LBS_SORT", LBS_SORT},           {"LBS_OWNERDRAWFIXED", LBS_OWNERDRAWFIXED},
-    {"LBS_HASSTRINGS", LBS_HASSTRINGS}, {"SS_LEFT", SS_LEFT},
-    {"SS_OWNERDRAW", SS_OWNERDRAW},   {"UDS_SETBUDDYINT", UDS_SETBUDDYINT},
-    {"UDS_ALIGNRIGHT", UDS_ALIGNRIGHT}, {"UDS_AUTOBUDDY", UDS_AUTOBUDDY},
-    {"UDS_ARROWKEYS", UDS_ARROWKEYS}, {"UDS_HORZ", UDS_HORZ},
+    {"WS_TABSTOP", WS_TABSTOP},
+    {"WS_GROUP", WS_GROUP},
+    {"WS_VSCROLL", WS_VSCROLL},
+    {"WS_BORDER", WS_BORDER},
+    {"WS_DISABLED", WS_DISABLED},
+    {"BS_PUSHBUTTON", BS_PUSHBUTTON},
+    {"BS_DEFPUSHBUTTON", BS_DEFPUSHBUTTON},
+    {"BS_CHECKBOX", BS_CHECKBOX},
+    {"BS_AUTOCHECKBOX", BS_AUTOCHECKBOX},
+    {"BS_RADIOBUTTON", BS_RADIOBUTTON},
+    {"BS_3STATE", BS_3STATE},
+    {"BS_AUTO3STATE", BS_AUTO3STATE},
+    {"BS_GROUPBOX", BS_GROUPBOX},
+    {"BS_AUTORADIOBUTTON", BS_AUTORADIOBUTTON},
+    {"BS_OWNERDRAW", BS_OWNERDRAW},
+    {"BS_NOTIFY", BS_NOTIFY},
+    {"ES_AUTOHSCROLL", ES_AUTOHSCROLL},
+    {"ES_READONLY", ES_READONLY},
+    {"ES_NUMBER", ES_NUMBER},
+    {"CBS_SIMPLE", CBS_SIMPLE},
+    {"CBS_DROPDOWN", CBS_DROPDOWN},
+    {"CBS_DROPDOWNLIST", CBS_DROPDOWNLIST},
+    {"CBS_OWNERDRAWFIXED", CBS_OWNERDRAWFIXED},
+    {"CBS_SORT", CBS_SORT},
+    {"CBS_HASSTRINGS", CBS_HASSTRINGS},
+    {"LBS_NOTIFY", LBS_NOTIFY},
+    {"LBS_SORT", LBS_SORT},
+    {"LBS_OWNERDRAWFIXED", LBS_OWNERDRAWFIXED},
+    {"LBS_HASSTRINGS", LBS_HASSTRINGS},
+    {"SS_LEFT", SS_LEFT},
+    {"SS_OWNERDRAW", SS_OWNERDRAW},
+    {"UDS_SETBUDDYINT", UDS_SETBUDDYINT},
+    {"UDS_ALIGNRIGHT", UDS_ALIGNRIGHT},
+    {"UDS_AUTOBUDDY", UDS_AUTOBUDDY},
+    {"UDS_ARROWKEYS", UDS_ARROWKEYS},
+    {"UDS_HORZ", UDS_HORZ},
 };
 
 struct ClassEntry {
@@ -74,7 +92,8 @@ bool Style(std::string_view value, uint32_t& style, std::string& why) {
   size_t start = 0;
   while (start <= value.size()) {
     size_t bar = value.find('|', start);
-    std::string_view word = value.substr(start, bar == std::string_view::npos ? std::string_view::npos : bar - start);
+    std::string_view word =
+        value.substr(start, bar == std::string_view::npos ? std::string_view::npos : bar - start);
     int64_t n;
     bool found = false;
     if (Number(word, n) && n >= 0 && n <= 0xFFFFFFFF) {
@@ -117,11 +136,20 @@ bool Utf16(std::string_view s, std::u16string& out) {
     auto c = static_cast<unsigned char>(s[i]);
     uint32_t cp;
     int extra;
-    if (c < 0x80) { cp = c; extra = 0; }
-    else if ((c & 0xE0) == 0xC0) { cp = c & 0x1F; extra = 1; }
-    else if ((c & 0xF0) == 0xE0) { cp = c & 0x0F; extra = 2; }
-    else if ((c & 0xF8) == 0xF0) { cp = c & 0x07; extra = 3; }
-    else return false;
+    if (c < 0x80) {
+      cp = c;
+      extra = 0;
+    } else if ((c & 0xE0) == 0xC0) {
+      cp = c & 0x1F;
+      extra = 1;
+    } else if ((c & 0xF0) == 0xE0) {
+      cp = c & 0x0F;
+      extra = 2;
+    } else if ((c & 0xF8) == 0xF0) {
+      cp = c & 0x07;
+      extra = 3;
+    } else
+      return false;
     if (i + static_cast<size_t>(extra) >= s.size() + (extra == 0 ? 1 : 0)) return false;
     for (int k = 1; k <= extra; ++k) {
       auto n = static_cast<unsigned char>(s[i + k]);
@@ -205,13 +233,20 @@ bool Text(std::string_view value, TemplateText& text, std::string& why) {
 uint32_t DefaultStyle(ControlClass cls) {
   constexpr uint32_t base = WS_CHILD | WS_VISIBLE;
   switch (cls) {
-    case ControlClass::kButton: return base | WS_TABSTOP | BS_PUSHBUTTON;
-    case ControlClass::kEdit: return base | WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL;
-    case ControlClass::kComboBox: return base | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST;
-    case ControlClass::kListBox: return base | WS_TABSTOP | WS_VSCROLL | WS_BORDER | LBS_NOTIFY;
-    case ControlClass::kStatic: return base | SS_LEFT;
-    case ControlClass::kUpDown: return base | UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_AUTOBUDDY | UDS_ARROWKEYS;
-    case ControlClass::kTrackBar: return base | WS_TABSTOP;
+    case ControlClass::kButton:
+      return base | WS_TABSTOP | BS_PUSHBUTTON;
+    case ControlClass::kEdit:
+      return base | WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL;
+    case ControlClass::kComboBox:
+      return base | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST;
+    case ControlClass::kListBox:
+      return base | WS_TABSTOP | WS_VSCROLL | WS_BORDER | LBS_NOTIFY;
+    case ControlClass::kStatic:
+      return base | SS_LEFT;
+    case ControlClass::kUpDown:
+      return base | UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_AUTOBUDDY | UDS_ARROWKEYS;
+    case ControlClass::kTrackBar:
+      return base | WS_TABSTOP;
   }
   return base;
 }

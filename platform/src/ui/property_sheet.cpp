@@ -47,9 +47,10 @@ std::u16string TemplateCaption(HINSTANCE instance, LPCWSTR name) {
   if (found == nullptr) return {};
   const void* data = LockResource(LoadResource(instance, found));
   std::string error;
-  auto parsed = data != nullptr
-                    ? ParseDialogTemplate({static_cast<const char*>(data), SizeofResource(instance, found)}, error)
-                    : std::nullopt;
+  auto parsed =
+      data != nullptr
+          ? ParseDialogTemplate({static_cast<const char*>(data), SizeofResource(instance, found)}, error)
+          : std::nullopt;
   return parsed && parsed->captionId != 0 ? ModuleString(instance, parsed->captionId) : std::u16string();
 }
 
@@ -87,16 +88,19 @@ struct PropertySheet::Host {
     if (LiveHosts().count(handle) == 0) return 0;
     auto* host = static_cast<Host*>(handle);
     switch (function) {
-      case CPSFUNC_ADD_PROPSHEETPAGEW: return host->AddPage(reinterpret_cast<const PROPSHEETPAGEW*>(lParam1));
+      case CPSFUNC_ADD_PROPSHEETPAGEW:
+        return host->AddPage(reinterpret_cast<const PROPSHEETPAGEW*>(lParam1));
       case CPSFUNC_SET_RESULT:
         host->result = lParam2;
         host->resultSet = true;
         host->Event("CPSFUNC_SET_RESULT " + std::to_string(lParam2));
         return 1;
-      case CPSFUNC_GET_PAGECOUNT: return static_cast<LONG_PTR>(host->pages.size());
+      case CPSFUNC_GET_PAGECOUNT:
+        return static_cast<LONG_PTR>(host->pages.size());
       default:
         host->Event("CPSFUNC " + std::to_string(function) + " not supported");
-        OutputDebugStringA(("Property sheet: function " + std::to_string(function) + " is not supported").c_str());
+        OutputDebugStringA(
+            ("Property sheet: function " + std::to_string(function) + " is not supported").c_str());
         return 0;
     }
   }
@@ -118,9 +122,10 @@ struct PropertySheet::Host {
     std::memcpy(page->storage.data(), given, given->dwSize);
     PROPSHEETPAGEW* p = page->psp();
     if ((p->dwFlags & PSP_USETITLE) != 0 && p->pszTitle != nullptr) {
-      page->title = IS_INTRESOURCE(p->pszTitle)
-                        ? ModuleString(p->hInstance, static_cast<UINT>(reinterpret_cast<uintptr_t>(p->pszTitle)))
-                        : std::u16string(p->pszTitle);
+      page->title =
+          IS_INTRESOURCE(p->pszTitle)
+              ? ModuleString(p->hInstance, static_cast<UINT>(reinterpret_cast<uintptr_t>(p->pszTitle)))
+              : std::u16string(p->pszTitle);
     } else {
       page->title = TemplateCaption(p->hInstance, p->pszTemplate);
     }
@@ -157,7 +162,8 @@ struct PropertySheet::Host {
         return false;
       }
     }
-    HWND w = CreateDialogWindow(p->hInstance, p->pszTemplate, sheet, p->pfnDlgProc, reinterpret_cast<LPARAM>(p), false);
+    HWND w = CreateDialogWindow(p->hInstance, p->pszTemplate, sheet, p->pfnDlgProc,
+                                reinterpret_cast<LPARAM>(p), false);
     if (w == nullptr) {
       Event("page " + std::to_string(index) + " has no dialog");
       page.failed = true;
@@ -180,7 +186,8 @@ struct PropertySheet::Host {
     if (pages[index]->window == nullptr && !Create(index)) return false;
     LRESULT r = Notify(index, PSN_SETACTIVE, 0);
     Event("PSN_SETACTIVE " + std::to_string(index) + " -> " + std::to_string(r));
-    if (current >= 0 && static_cast<size_t>(current) != index && pages[static_cast<size_t>(current)]->window != nullptr) {
+    if (current >= 0 && static_cast<size_t>(current) != index &&
+        pages[static_cast<size_t>(current)]->window != nullptr) {
       ShowWindow(pages[static_cast<size_t>(current)]->window, SW_HIDE);
     }
     if (pages[index]->window != nullptr) ShowWindow(pages[index]->window, SW_SHOW);
@@ -280,18 +287,22 @@ struct PropertySheet::Host {
           if (LRESULT r = SendMessageW(p->window, PSM_QUERYSIBLINGS, wParam, lParam); r != 0) return r;
         }
         return 0;
-      case PSM_CANCELTOCLOSE: Event("PSM_CANCELTOCLOSE"); return 0;
+      case PSM_CANCELTOCLOSE:
+        Event("PSM_CANCELTOCLOSE");
+        return 0;
       case PSM_GETCURRENTPAGEHWND:
         return current >= 0 ? reinterpret_cast<LRESULT>(pages[static_cast<size_t>(current)]->window) : 0;
       case PSM_SETCURSEL: {
         for (size_t i = 0; i < pages.size(); ++i) {
-          if ((lParam != 0 && reinterpret_cast<LPARAM>(pages[i].get()) == lParam) || (lParam == 0 && i == wParam)) {
+          if ((lParam != 0 && reinterpret_cast<LPARAM>(pages[i].get()) == lParam) ||
+              (lParam == 0 && i == wParam)) {
             return Activate(i, false) ? 1 : 0;
           }
         }
         return 0;
       }
-      default: return 0;
+      default:
+        return 0;
     }
   }
 };
@@ -304,7 +315,8 @@ PropertySheet::~PropertySheet() {
   if (host_->open) host_->Finish(false);  // the pages refused to close: the sheet goes anyway
 }
 
-std::unique_ptr<PropertySheet> PropertySheet::Open(PFNPROPSHEETUI entry, LPARAM lParamInit, std::string& error) {
+std::unique_ptr<PropertySheet> PropertySheet::Open(PFNPROPSHEETUI entry, LPARAM lParamInit,
+                                                   std::string& error) {
   std::lock_guard g(WindowLock());
   if (entry == nullptr) {
     error = "no sheet entry point";
@@ -364,16 +376,24 @@ int PropertySheet::CurrentPage() const {
   return host_->current;
 }
 
-HWND PropertySheet::Page() const { return PageWindow(static_cast<size_t>(CurrentPage())); }
+HWND PropertySheet::Page() const {
+  return PageWindow(static_cast<size_t>(CurrentPage()));
+}
 
 HWND PropertySheet::PageWindow(size_t index) const {
   std::lock_guard g(WindowLock());
   return index < host_->pages.size() ? host_->pages[index]->window : nullptr;
 }
 
-HWND PropertySheet::Window() const { return host_->sheet; }
-std::u16string PropertySheet::Title() const { return host_->title; }
-WORD PropertySheet::HeaderFlags() const { return host_->headerFlags; }
+HWND PropertySheet::Window() const {
+  return host_->sheet;
+}
+std::u16string PropertySheet::Title() const {
+  return host_->title;
+}
+WORD PropertySheet::HeaderFlags() const {
+  return host_->headerFlags;
+}
 
 bool PropertySheet::SwitchTo(size_t index) {
   std::lock_guard g(WindowLock());
@@ -389,8 +409,12 @@ bool PropertySheet::SwitchTo(std::u16string_view title) {
   return false;
 }
 
-HWND PropertySheet::Find(int id) const { return FindControl(Page(), id); }
-HWND PropertySheet::FindByText(std::u16string_view text) const { return FindControlByText(Page(), text); }
+HWND PropertySheet::Find(int id) const {
+  return FindControl(Page(), id);
+}
+HWND PropertySheet::FindByText(std::u16string_view text) const {
+  return FindControlByText(Page(), text);
+}
 
 bool PropertySheet::ApplyEnabled() const {
   std::lock_guard g(WindowLock());
@@ -444,17 +468,22 @@ LONG_PTR PropertySheet::Result() const {
 
 std::string PropertySheet::Show() const {
   std::lock_guard g(WindowLock());
-  std::string out = "Sheet \"" + platform::Utf16ToUtf8(host_->title) + "\"" + (ApplyEnabled() ? " (Apply enabled)" : "") + "\n";
+  std::string out = "Sheet \"" + platform::Utf16ToUtf8(host_->title) + "\"" +
+                    (ApplyEnabled() ? " (Apply enabled)" : "") + "\n";
   for (size_t i = 0; i < host_->pages.size(); ++i) {
     const auto& p = *host_->pages[i];
     out += "Page " + std::to_string(i + 1) + " \"" + platform::Utf16ToUtf8(p.title) + "\"";
-    out += static_cast<int>(i) == host_->current ? " (current)\n" : p.window == nullptr ? " (not shown yet)\n" : "\n";
+    out += static_cast<int>(i) == host_->current ? " (current)\n"
+           : p.window == nullptr                 ? " (not shown yet)\n"
+                                                 : "\n";
     if (p.window != nullptr) out += FormatControls(p.window);
   }
   return out;
 }
 
-const std::vector<std::string>& PropertySheet::Events() const { return host_->events; }
+const std::vector<std::string>& PropertySheet::Events() const {
+  return host_->events;
+}
 
 void LimitSheetPages(int pages) {
   std::lock_guard g(WindowLock());

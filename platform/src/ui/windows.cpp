@@ -66,7 +66,9 @@ State& S() {
   return true;
 }();
 
-uintptr_t Key(HWND h) { return reinterpret_cast<uintptr_t>(h); }
+uintptr_t Key(HWND h) {
+  return reinterpret_cast<uintptr_t>(h);
+}
 
 Window* Quiet(HWND h) {
   auto it = S().windows.find(Key(h));
@@ -81,9 +83,13 @@ HWND NewWindow(std::unique_ptr<Window> w) {
   return h;
 }
 
-std::u16string Text(LPCWSTR s) { return s != nullptr ? std::u16string(s) : std::u16string(); }
+std::u16string Text(LPCWSTR s) {
+  return s != nullptr ? std::u16string(s) : std::u16string();
+}
 
-char16_t Lower(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c; }
+char16_t Lower(char16_t c) {
+  return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c;
+}
 bool SameText(std::u16string_view a, std::u16string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
@@ -96,27 +102,44 @@ bool LessText(const std::u16string& a, const std::u16string& b) {
                                       [](char16_t x, char16_t y) { return Lower(x) < Lower(y); });
 }
 
-bool IsCombo(const Window& w) { return w.kind == Kind::kControl && w.cls == ControlClass::kComboBox; }
-bool IsList(const Window& w) { return w.kind == Kind::kControl && w.cls == ControlClass::kListBox; }
-bool EditableCombo(const Window& w) { return IsCombo(w) && (w.style & 0x3) != CBS_DROPDOWNLIST; }
-DWORD ButtonType(const Window& w) { return w.style & BS_TYPEMASK; }
+bool IsCombo(const Window& w) {
+  return w.kind == Kind::kControl && w.cls == ControlClass::kComboBox;
+}
+bool IsList(const Window& w) {
+  return w.kind == Kind::kControl && w.cls == ControlClass::kListBox;
+}
+bool EditableCombo(const Window& w) {
+  return IsCombo(w) && (w.style & 0x3) != CBS_DROPDOWNLIST;
+}
+DWORD ButtonType(const Window& w) {
+  return w.style & BS_TYPEMASK;
+}
 
 bool OwnerDrawn(const Window& w) {
   if (w.kind != Kind::kControl) return false;
   switch (w.cls) {
-    case ControlClass::kButton: return ButtonType(w) == BS_OWNERDRAW;
-    case ControlClass::kStatic: return (w.style & SS_TYPEMASK) == SS_OWNERDRAW;
-    case ControlClass::kComboBox: return (w.style & (CBS_OWNERDRAWFIXED | CBS_OWNERDRAWVARIABLE)) != 0;
-    case ControlClass::kListBox: return (w.style & LBS_OWNERDRAWFIXED) != 0;
-    default: return false;
+    case ControlClass::kButton:
+      return ButtonType(w) == BS_OWNERDRAW;
+    case ControlClass::kStatic:
+      return (w.style & SS_TYPEMASK) == SS_OWNERDRAW;
+    case ControlClass::kComboBox:
+      return (w.style & (CBS_OWNERDRAWFIXED | CBS_OWNERDRAWVARIABLE)) != 0;
+    case ControlClass::kListBox:
+      return (w.style & LBS_OWNERDRAWFIXED) != 0;
+    default:
+      return false;
   }
 }
 
-void Trace(const std::string& line) { OutputDebugStringA(("Dialogs: " + line).c_str()); }
+void Trace(const std::string& line) {
+  OutputDebugStringA(("Dialogs: " + line).c_str());
+}
 
 }  // namespace
 
-std::recursive_mutex& WindowLock() { return S().lock; }
+std::recursive_mutex& WindowLock() {
+  return S().lock;
+}
 
 Window* Find(HWND handle) {
   Window* w = Quiet(handle);
@@ -146,7 +169,8 @@ void FocusNotify(HWND h, bool gained) {
   if (w == nullptr || w->kind != Kind::kControl) return;
   if (w->cls == ControlClass::kEdit) Notify(*w, gained ? EN_SETFOCUS : EN_KILLFOCUS);
   if (w->cls == ControlClass::kComboBox) Notify(*w, gained ? CBN_SETFOCUS : CBN_KILLFOCUS);
-  if (w->cls == ControlClass::kButton && (w->style & BS_NOTIFY) != 0) Notify(*w, gained ? BN_SETFOCUS : BN_KILLFOCUS);
+  if (w->cls == ControlClass::kButton && (w->style & BS_NOTIFY) != 0)
+    Notify(*w, gained ? BN_SETFOCUS : BN_KILLFOCUS);
 }
 
 HWND ChangeFocus(HWND h) {
@@ -182,9 +206,10 @@ int Insert(Window& w, int index, std::u16string text) {
   if (index < 0) {
     at = w.items.size();
     if (sorted) {
-      at = static_cast<size_t>(std::upper_bound(w.items.begin(), w.items.end(), text,
-                                                [](const std::u16string& t, const Item& i) { return LessText(t, i.text); }) -
-                               w.items.begin());
+      at = static_cast<size_t>(
+          std::upper_bound(w.items.begin(), w.items.end(), text,
+                           [](const std::u16string& t, const Item& i) { return LessText(t, i.text); }) -
+          w.items.begin());
     }
   } else if (static_cast<size_t>(index) > w.items.size()) {
     return -1;
@@ -205,7 +230,8 @@ LRESULT FindItem(const Window& w, WPARAM start, LPARAM text, bool exact) {
   for (size_t k = 0; k < n; ++k) {
     size_t i = (first + k) % n;
     std::u16string_view item = w.items[i].text;
-    bool match = exact ? SameText(item, wanted) : (item.size() >= wanted.size() && SameText(item.substr(0, wanted.size()), wanted));
+    bool match = exact ? SameText(item, wanted)
+                       : (item.size() >= wanted.size() && SameText(item.substr(0, wanted.size()), wanted));
     if (match) return static_cast<LRESULT>(i);
   }
   return -1;
@@ -226,12 +252,15 @@ std::optional<LRESULT> ItemMessage(Window& w, UINT m, WPARAM wp, LPARAM lp) {
   auto is = [&](UINT cb, UINT lb) { return m == (combo ? cb : lb); };
   auto valid = [&](WPARAM i) { return i < w.items.size(); };
   if (is(CB_ADDSTRING, LB_ADDSTRING)) return Insert(w, -1, Text(reinterpret_cast<LPCWSTR>(lp)));
-  if (is(CB_INSERTSTRING, LB_INSERTSTRING)) return Insert(w, static_cast<int>(wp), Text(reinterpret_cast<LPCWSTR>(lp)));
+  if (is(CB_INSERTSTRING, LB_INSERTSTRING))
+    return Insert(w, static_cast<int>(wp), Text(reinterpret_cast<LPCWSTR>(lp)));
   if (is(CB_DELETESTRING, LB_DELETESTRING)) {
     if (!valid(wp)) return -1;
     w.items.erase(w.items.begin() + static_cast<std::ptrdiff_t>(wp));
-    if (w.selection == static_cast<int>(wp)) Select(w, -1);
-    else if (w.selection > static_cast<int>(wp)) --w.selection;
+    if (w.selection == static_cast<int>(wp))
+      Select(w, -1);
+    else if (w.selection > static_cast<int>(wp))
+      --w.selection;
     w.dirty = w.dirty || OwnerDrawn(w);
     return static_cast<LRESULT>(w.items.size());
   }
@@ -265,7 +294,8 @@ std::optional<LRESULT> ItemMessage(Window& w, UINT m, WPARAM wp, LPARAM lp) {
     out[t.size()] = 0;
     return static_cast<LRESULT>(t.size());
   }
-  if (is(CB_GETLBTEXTLEN, LB_GETTEXTLEN)) return valid(wp) ? static_cast<LRESULT>(w.items[wp].text.size()) : -1;
+  if (is(CB_GETLBTEXTLEN, LB_GETTEXTLEN))
+    return valid(wp) ? static_cast<LRESULT>(w.items[wp].text.size()) : -1;
   if (is(CB_GETITEMDATA, LB_GETITEMDATA)) return valid(wp) ? w.items[wp].data : -1;
   if (is(CB_SETITEMDATA, LB_SETITEMDATA)) {
     if (!valid(wp)) return -1;
@@ -331,9 +361,12 @@ LRESULT ControlMessage(Window& w, UINT m, WPARAM wp, LPARAM lp) {
       }
       return 1;
     }
-    case WM_GETTEXT: return CopyText(w.text, wp, lp);
-    case WM_GETTEXTLENGTH: return static_cast<LRESULT>(w.text.size());
-    default: break;
+    case WM_GETTEXT:
+      return CopyText(w.text, wp, lp);
+    case WM_GETTEXTLENGTH:
+      return static_cast<LRESULT>(w.text.size());
+    default:
+      break;
   }
   switch (w.cls) {
     case ControlClass::kButton:
@@ -430,7 +463,8 @@ LRESULT ControlMessage(Window& w, UINT m, WPARAM wp, LPARAM lp) {
         return 0;
       }
       break;
-    case ControlClass::kStatic: break;
+    case ControlClass::kStatic:
+      break;
   }
   return 0;
 }
@@ -450,11 +484,18 @@ LRESULT DialogMessage(HWND h, UINT m, WPARAM wp, LPARAM lp) {
   if (ReturnsProcValue(m)) return r;
   if (r != 0) return w->msgResult;
   switch (m) {
-    case WM_SETTEXT: w->text = Text(reinterpret_cast<LPCWSTR>(lp)); return 1;
-    case WM_GETTEXT: return CopyText(w->text, wp, lp);
-    case WM_GETTEXTLENGTH: return static_cast<LRESULT>(w->text.size());
-    case WM_CLOSE: Send(h, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0); return 0;
-    default: return 0;
+    case WM_SETTEXT:
+      w->text = Text(reinterpret_cast<LPCWSTR>(lp));
+      return 1;
+    case WM_GETTEXT:
+      return CopyText(w->text, wp, lp);
+    case WM_GETTEXTLENGTH:
+      return static_cast<LRESULT>(w->text.size());
+    case WM_CLOSE:
+      Send(h, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+      return 0;
+    default:
+      return 0;
   }
 }
 
@@ -462,12 +503,14 @@ LRESULT Send(HWND h, UINT message, WPARAM wParam, LPARAM lParam) {
   Window* w = Find(h);
   if (w == nullptr) return 0;
   switch (w->kind) {
-    case Kind::kDialog: return DialogMessage(h, message, wParam, lParam);
+    case Kind::kDialog:
+      return DialogMessage(h, message, wParam, lParam);
     case Kind::kSheet: {
       auto proc = w->sheetProc;
       return proc ? proc(message, wParam, lParam) : 0;
     }
-    case Kind::kControl: return ControlMessage(*w, message, wParam, lParam);
+    case Kind::kControl:
+      return ControlMessage(*w, message, wParam, lParam);
   }
   return 0;
 }
@@ -583,8 +626,12 @@ void Destroy(HWND h) {
 }
 
 // The dialog units of a template in pixels, for the usual 8-point dialog font.
-int PixelsX(int units) { return units * 6 / 4; }
-int PixelsY(int units) { return units * 13 / 8; }
+int PixelsX(int units) {
+  return units * 6 / 4;
+}
+int PixelsY(int units) {
+  return units * 13 / 8;
+}
 
 bool InGroup(const Window& dialog, size_t a, size_t b) {
   // Radio groups run from a control with WS_GROUP to the next one with WS_GROUP.
@@ -604,7 +651,8 @@ HWND CreateDialogWindow(HINSTANCE instance, LPCWSTR templateName, HWND parent, D
   const void* data = LockResource(LoadResource(instance, found));
   DWORD size = SizeofResource(instance, found);
   std::string error;
-  auto parsed = data != nullptr ? ParseDialogTemplate({static_cast<const char*>(data), size}, error) : std::nullopt;
+  auto parsed =
+      data != nullptr ? ParseDialogTemplate({static_cast<const char*>(data), size}, error) : std::nullopt;
   if (!parsed) {
     Trace("dialog template does not parse: " + error);
     SetLastError(ERROR_INVALID_DATA);
@@ -656,7 +704,8 @@ HWND CreateDialogWindow(HINSTANCE instance, LPCWSTR templateName, HWND parent, D
   // Fixed-height owner-drawn lists are measured once, before the dialog initialises.
   for (HWND ch : std::vector<HWND>(Quiet(h)->children)) {
     Window* c = Quiet(ch);
-    if (c == nullptr || !OwnerDrawn(*c) || (c->cls != ControlClass::kListBox && c->cls != ControlClass::kComboBox)) {
+    if (c == nullptr || !OwnerDrawn(*c) ||
+        (c->cls != ControlClass::kListBox && c->cls != ControlClass::kComboBox)) {
       continue;
     }
     MEASUREITEMSTRUCT mis{};
@@ -713,22 +762,28 @@ bool ClickButton(HWND h) {
   w = Quiet(h);
   if (w == nullptr) return false;
   switch (ButtonType(*w)) {
-    case BS_AUTOCHECKBOX: w->check = w->check == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED; break;
-    case BS_AUTO3STATE: w->check = (w->check + 1) % 3; break;
+    case BS_AUTOCHECKBOX:
+      w->check = w->check == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED;
+      break;
+    case BS_AUTO3STATE:
+      w->check = (w->check + 1) % 3;
+      break;
     case BS_AUTORADIOBUTTON: {
       Window* d = Quiet(w->parent);
       auto& siblings = d->children;
       size_t self = static_cast<size_t>(std::find(siblings.begin(), siblings.end(), h) - siblings.begin());
       for (size_t i = 0; i < siblings.size(); ++i) {
         Window* s = Quiet(siblings[i]);
-        if (i != self && s->cls == ControlClass::kButton && ButtonType(*s) == BS_AUTORADIOBUTTON && InGroup(*d, i, self)) {
+        if (i != self && s->cls == ControlClass::kButton && ButtonType(*s) == BS_AUTORADIOBUTTON &&
+            InGroup(*d, i, self)) {
           s->check = BST_UNCHECKED;
         }
       }
       w->check = BST_CHECKED;
       break;
     }
-    default: break;
+    default:
+      break;
   }
   w->dirty = w->dirty || OwnerDrawn(*w);
   Notify(*w, BN_CLICKED);
@@ -782,7 +837,8 @@ bool TypeKeys(HWND h, std::u16string_view text) {
 
 bool ChooseItem(HWND h, int index) {
   Window* w = Quiet(h);
-  if (w == nullptr || w->kind != Kind::kControl || !Reachable(h) || (!IsCombo(*w) && !IsList(*w))) return false;
+  if (w == nullptr || w->kind != Kind::kControl || !Reachable(h) || (!IsCombo(*w) && !IsList(*w)))
+    return false;
   if (index < 0 || static_cast<size_t>(index) >= w->items.size()) return false;
   ChangeFocus(h);
   w = Quiet(h);
@@ -819,7 +875,8 @@ bool SetChecked(HWND control, bool checked) {
   if (w == nullptr) return false;
   if ((w->check == BST_CHECKED) == checked) return true;
   DWORD type = ButtonType(*w);
-  if (!checked && (type == BS_AUTORADIOBUTTON || type == BS_RADIOBUTTON)) return false;  // a user checks another
+  if (!checked && (type == BS_AUTORADIOBUTTON || type == BS_RADIOBUTTON))
+    return false;  // a user checks another
   bool done = ClickButton(control);
   Pump();
   w = Quiet(control);
@@ -879,9 +936,10 @@ bool Spin(HWND upDown, int steps) {
   if (Send(parent, WM_NOTIFY, static_cast<WPARAM>(w->id), reinterpret_cast<LPARAM>(&nm)) == 0) {
     if ((w = Quiet(upDown)) != nullptr) {
       SetUpDownPosition(*w, pos + nm.iDelta, true);
-      Send(parent, horizontal ? WM_HSCROLL : WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, static_cast<WORD>(w->pos)),
+      Send(parent, horizontal ? WM_HSCROLL : WM_VSCROLL,
+           MAKEWPARAM(SB_THUMBPOSITION, static_cast<WORD>(w->pos)), reinterpret_cast<LPARAM>(upDown));
+      Send(parent, horizontal ? WM_HSCROLL : WM_VSCROLL, MAKEWPARAM(SB_ENDSCROLL, 0),
            reinterpret_cast<LPARAM>(upDown));
-      Send(parent, horizontal ? WM_HSCROLL : WM_VSCROLL, MAKEWPARAM(SB_ENDSCROLL, 0), reinterpret_cast<LPARAM>(upDown));
     }
   }
   Pump();
@@ -896,7 +954,8 @@ bool Slide(HWND trackBar, int position) {
   if ((w = Quiet(trackBar)) == nullptr) return false;
   w->pos = std::clamp(position, w->low, std::max(w->low, w->high));
   HWND parent = w->parent;
-  Send(parent, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, static_cast<WORD>(w->pos)), reinterpret_cast<LPARAM>(trackBar));
+  Send(parent, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, static_cast<WORD>(w->pos)),
+       reinterpret_cast<LPARAM>(trackBar));
   Send(parent, WM_HSCROLL, MAKEWPARAM(TB_ENDTRACK, 0), reinterpret_cast<LPARAM>(trackBar));
   Pump();
   return true;
@@ -965,24 +1024,34 @@ std::vector<ControlInfo> DescribeControls(HWND dialog) {
     switch (c.cls) {
       case ControlClass::kButton: {
         DWORD t = ButtonType(c);
-        i.kind = t == BS_GROUPBOX                                ? "group"
-                 : t == BS_RADIOBUTTON || t == BS_AUTORADIOBUTTON ? "radio"
+        i.kind = t == BS_GROUPBOX                                                                   ? "group"
+                 : t == BS_RADIOBUTTON || t == BS_AUTORADIOBUTTON                                   ? "radio"
                  : t == BS_CHECKBOX || t == BS_AUTOCHECKBOX || t == BS_3STATE || t == BS_AUTO3STATE ? "check"
-                 : t == BS_OWNERDRAW                              ? "owner-drawn"
-                                                                  : "push";
+                 : t == BS_OWNERDRAW ? "owner-drawn"
+                                     : "push";
         break;
       }
-      case ControlClass::kEdit: i.kind = "edit"; break;
-      case ControlClass::kComboBox: i.kind = "combo"; break;
-      case ControlClass::kListBox: i.kind = "list"; break;
-      case ControlClass::kStatic: i.kind = OwnerDrawn(c) ? "owner-drawn" : "static"; break;
+      case ControlClass::kEdit:
+        i.kind = "edit";
+        break;
+      case ControlClass::kComboBox:
+        i.kind = "combo";
+        break;
+      case ControlClass::kListBox:
+        i.kind = "list";
+        break;
+      case ControlClass::kStatic:
+        i.kind = OwnerDrawn(c) ? "owner-drawn" : "static";
+        break;
       case ControlClass::kUpDown: {
         Window* self = Quiet(ch);
         i.position = UpDownPosition(*self, nullptr);
         i.kind = "updown";
         break;
       }
-      case ControlClass::kTrackBar: i.kind = "trackbar"; break;
+      case ControlClass::kTrackBar:
+        i.kind = "trackbar";
+        break;
     }
     out.push_back(std::move(i));
   }
@@ -994,7 +1063,8 @@ std::string FormatControls(HWND dialog) {
   for (const auto& c : DescribeControls(dialog)) {
     out += "  " + std::to_string(c.id) + " " + c.kind;
     if (!c.text.empty()) out += " \"" + platform::Utf16ToUtf8(c.text) + "\"";
-    if (c.kind == "check" || c.kind == "radio") out += c.check == BST_CHECKED ? " [x]" : c.check == BST_INDETERMINATE ? " [-]" : " [ ]";
+    if (c.kind == "check" || c.kind == "radio")
+      out += c.check == BST_CHECKED ? " [x]" : c.check == BST_INDETERMINATE ? " [-]" : " [ ]";
     if (c.kind == "combo" || c.kind == "list") {
       out += " {";
       for (size_t k = 0; k < c.items.size(); ++k) {
@@ -1004,7 +1074,8 @@ std::string FormatControls(HWND dialog) {
       out += "}";
     }
     if (c.kind == "updown" || c.kind == "trackbar") {
-      out += " " + std::to_string(c.position) + " in " + std::to_string(c.low) + ".." + std::to_string(c.high);
+      out +=
+          " " + std::to_string(c.position) + " in " + std::to_string(c.low) + ".." + std::to_string(c.high);
     }
     if (!c.enabled) out += " disabled";
     if (!c.visible) out += " hidden";
@@ -1184,7 +1255,8 @@ UINT GetDlgItemTextW(HWND dialog, int id, LPWSTR text, int max) {
   if (text != nullptr && max > 0) text[0] = 0;
   HWND c = GetDlgItem(dialog, id);
   if (c == nullptr || text == nullptr || max <= 0) return 0;
-  return static_cast<UINT>(platform::ui::Send(c, WM_GETTEXT, static_cast<WPARAM>(max), reinterpret_cast<LPARAM>(text)));
+  return static_cast<UINT>(
+      platform::ui::Send(c, WM_GETTEXT, static_cast<WPARAM>(max), reinterpret_cast<LPARAM>(text)));
 }
 
 BOOL SetDlgItemInt(HWND dialog, int id, UINT value, BOOL isSigned) {
@@ -1241,7 +1313,8 @@ int GetWindowTextW(HWND window, LPWSTR text, int max) {
   std::lock_guard g(S().lock);
   if (text != nullptr && max > 0) text[0] = 0;
   if (Find(window) == nullptr || text == nullptr || max <= 0) return 0;
-  return static_cast<int>(platform::ui::Send(window, WM_GETTEXT, static_cast<WPARAM>(max), reinterpret_cast<LPARAM>(text)));
+  return static_cast<int>(
+      platform::ui::Send(window, WM_GETTEXT, static_cast<WPARAM>(max), reinterpret_cast<LPARAM>(text)));
 }
 
 int GetWindowTextLengthW(HWND window) {
@@ -1321,11 +1394,21 @@ LONG_PTR SetWindowLongPtrW(HWND window, int index, LONG_PTR value) {
   LONG_PTR style = w->style, exStyle = w->exStyle;
   bool dialog = w->kind == Kind::kDialog;
   switch (index) {
-    case DWLP_MSGRESULT: slot = dialog ? &w->msgResult : nullptr; break;
-    case DWLP_USER: slot = dialog ? &w->dlgUser : nullptr; break;
-    case GWLP_USERDATA: slot = &w->userData; break;
-    case GWL_STYLE: slot = &style; break;
-    case GWL_EXSTYLE: slot = &exStyle; break;
+    case DWLP_MSGRESULT:
+      slot = dialog ? &w->msgResult : nullptr;
+      break;
+    case DWLP_USER:
+      slot = dialog ? &w->dlgUser : nullptr;
+      break;
+    case GWLP_USERDATA:
+      slot = &w->userData;
+      break;
+    case GWL_STYLE:
+      slot = &style;
+      break;
+    case GWL_EXSTYLE:
+      slot = &exStyle;
+      break;
     case DWLP_DLGPROC:
       if (dialog) {
         auto previous = reinterpret_cast<LONG_PTR>(w->proc);
@@ -1333,7 +1416,8 @@ LONG_PTR SetWindowLongPtrW(HWND window, int index, LONG_PTR value) {
         return previous;
       }
       break;
-    default: break;
+    default:
+      break;
   }
   if (slot == nullptr) {
     SetLastError(ERROR_INVALID_INDEX);
@@ -1352,16 +1436,29 @@ LONG_PTR GetWindowLongPtrW(HWND window, int index) {
   if (w == nullptr) return 0;
   bool dialog = w->kind == Kind::kDialog;
   switch (index) {
-    case DWLP_MSGRESULT: if (dialog) return w->msgResult; break;
-    case DWLP_USER: if (dialog) return w->dlgUser; break;
-    case DWLP_DLGPROC: if (dialog) return reinterpret_cast<LONG_PTR>(w->proc); break;
-    case GWLP_USERDATA: return w->userData;
-    case GWL_STYLE: return static_cast<LONG_PTR>(w->style);
-    case GWL_EXSTYLE: return static_cast<LONG_PTR>(w->exStyle);
-    case GWLP_ID: return w->id;
-    case GWLP_HWNDPARENT: return reinterpret_cast<LONG_PTR>(w->parent);
-    case GWLP_HINSTANCE: return reinterpret_cast<LONG_PTR>(w->instance);
-    default: break;
+    case DWLP_MSGRESULT:
+      if (dialog) return w->msgResult;
+      break;
+    case DWLP_USER:
+      if (dialog) return w->dlgUser;
+      break;
+    case DWLP_DLGPROC:
+      if (dialog) return reinterpret_cast<LONG_PTR>(w->proc);
+      break;
+    case GWLP_USERDATA:
+      return w->userData;
+    case GWL_STYLE:
+      return static_cast<LONG_PTR>(w->style);
+    case GWL_EXSTYLE:
+      return static_cast<LONG_PTR>(w->exStyle);
+    case GWLP_ID:
+      return w->id;
+    case GWLP_HWNDPARENT:
+      return reinterpret_cast<LONG_PTR>(w->parent);
+    case GWLP_HINSTANCE:
+      return reinterpret_cast<LONG_PTR>(w->instance);
+    default:
+      break;
   }
   SetLastError(ERROR_INVALID_INDEX);
   return 0;
@@ -1382,7 +1479,8 @@ UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC proc) {
 
 BOOL KillTimer(HWND window, UINT_PTR id) {
   std::lock_guard g(S().lock);
-  auto removed = std::erase_if(S().timers, [&](const platform::ui::Timer& t) { return t.window == window && t.id == id; });
+  auto removed = std::erase_if(
+      S().timers, [&](const platform::ui::Timer& t) { return t.window == window && t.id == id; });
   return removed > 0 ? TRUE : FALSE;
 }
 
