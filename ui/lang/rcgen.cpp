@@ -4,7 +4,10 @@
 //   rcgen OUT.cpp STRINGS.txt DIALOGS.txt PICTURES.txt
 //
 // strings:  "<id><TAB><text>" (UTF-8; \n, \t and \\ escapes); '#' starts a comment line.
-// dialogs:  "dialog <id> <caption string id>" then "control <id> <class>" lines, kept as text.
+// dialogs:  "dialog <id> <caption string id>" then "control <id> <class> [options]" lines, kept as
+//           text and checked here as the platform reads them (platform/src/ui/dialog_template.h:
+//           style=, text=#<string id> or text="literal", rect=); a line that would not load fails
+//           the build.
 // pictures: "picture <id> <width> <height> <cols> <rows>" a page with cols x rows cells;
 //           "icon <id> <size>".
 #include <cstdint>
@@ -15,6 +18,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "ui/dialog_template.h"
 
 namespace {
 
@@ -121,6 +126,12 @@ void Dialogs(const std::string& path, std::vector<Resource>& out) {
     }
     current->bytes.insert(current->bytes.end(), line.begin(), line.end());
     current->bytes.push_back('\n');
+  }
+  for (const auto& r : out) {
+    if (r.type != kDialog) continue;
+    std::string error;
+    std::string_view text(reinterpret_cast<const char*>(r.bytes.data()), r.bytes.size());
+    if (!platform::ui::ParseDialogTemplate(text, error)) Fail(path + ": dialog " + std::to_string(r.id) + ": " + error);
   }
 }
 

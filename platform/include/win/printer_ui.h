@@ -4,6 +4,7 @@
 
 #include "win/base.h"
 #include "win/devmode.h"
+#include "win/dialogs.h"
 
 struct PROPSHEETUI_INFO;
 struct DEVQUERYPRINT_INFO;
@@ -138,3 +139,159 @@ constexpr WORD DC_MEDIATYPES = 35;
 constexpr DWORD DCTT_BITMAP = 0x1;
 constexpr DWORD DCTT_DOWNLOAD = 0x2;
 constexpr DWORD DCTT_SUBDEV = 0x4;
+
+// ---- Property sheets: the common property-sheet UI's calls (compstui.h) and pages (prsht.h) ----
+
+using PFNCOMPROPSHEET = LONG_PTR(WINAPI*)(HANDLE hComPropSheet, UINT function, LPARAM lParam1,
+                                          LPARAM lParam2);
+using PFNPROPSHEETUI = LONG(WINAPI*)(PPROPSHEETUI_INFO info, LPARAM lParam);
+
+struct PROPSHEETUI_INFO {
+  WORD cbSize;
+  WORD Version;
+  WORD Flags;
+  WORD Reason;
+  HANDLE hComPropSheet;
+  PFNCOMPROPSHEET pfnComPropSheet;
+  LPARAM lParamInit;
+  ULONG_PTR UserData;
+  ULONG_PTR Result;
+};
+static_assert(sizeof(PROPSHEETUI_INFO) == 48);
+static_assert(offsetof(PROPSHEETUI_INFO, lParamInit) == 24);
+
+constexpr WORD PROPSHEETUI_INFO_VERSION = 0x0100;
+constexpr WORD PSUIINFO_UNICODE = 0x0001;
+constexpr WORD PROPSHEETUI_REASON_INIT = 0;
+constexpr WORD PROPSHEETUI_REASON_GET_INFO_HEADER = 1;
+constexpr WORD PROPSHEETUI_REASON_DESTROY = 2;
+constexpr WORD PROPSHEETUI_REASON_SET_RESULT = 3;
+constexpr WORD PROPSHEETUI_REASON_GET_ICON = 4;
+
+struct PROPSHEETUI_INFO_HEADER {
+  WORD cbSize;
+  WORD Flags;
+  LPWSTR pTitle;
+  HWND hWndParent;
+  HINSTANCE hInst;
+  union {
+    HICON hIcon;
+    ULONG_PTR IconID;
+  };
+};
+static_assert(sizeof(PROPSHEETUI_INFO_HEADER) == 40);
+using PPROPSHEETUI_INFO_HEADER = PROPSHEETUI_INFO_HEADER*;
+constexpr WORD PSUIHDRF_NOAPPLYNOW = 0x0002;
+constexpr WORD PSUIHDRF_PROPTITLE = 0x0004;
+constexpr WORD PSUIHDRF_USEHICON = 0x0008;
+constexpr WORD PSUIHDRF_DEFTITLE = 0x0010;
+constexpr WORD PSUIHDRF_EXACT_PTITLE = 0x0020;
+
+struct SETRESULT_INFO {
+  WORD cbSize;
+  WORD wReserved;
+  HANDLE hSetResult;
+  LRESULT Result;
+};
+static_assert(sizeof(SETRESULT_INFO) == 24);
+using PSETRESULT_INFO = SETRESULT_INFO*;
+
+constexpr UINT CPSFUNC_ADD_HPROPSHEETPAGE = 0;
+constexpr UINT CPSFUNC_ADD_PROPSHEETPAGEW = 1;
+constexpr UINT CPSFUNC_GET_PAGECOUNT = 8;
+constexpr UINT CPSFUNC_SET_RESULT = 9;
+constexpr LONG CPSUI_CANCEL = 0;
+constexpr LONG CPSUI_OK = 1;
+constexpr LONG CPSUI_RESTARTWINDOWS = 2;
+constexpr LONG CPSUI_REBOOTSYSTEM = 3;
+
+// The document and device sheets' lParamInit (winddiui.h).
+constexpr DWORD DM_NOPERMISSION = 0x0020;
+struct DOCUMENTPROPERTYHEADER {
+  WORD cbSize;
+  WORD Reserved;
+  HANDLE hPrinter;
+  LPWSTR pszPrinterName;
+  DEVMODEW* pdmIn;
+  DEVMODEW* pdmOut;
+  DWORD cbOut;
+  DWORD fMode;
+};
+static_assert(sizeof(DOCUMENTPROPERTYHEADER) == 48);
+static_assert(offsetof(DOCUMENTPROPERTYHEADER, cbOut) == 40);
+struct DEVICEPROPERTYHEADER {
+  WORD cbSize;
+  WORD Flags;
+  HANDLE hPrinter;
+  LPWSTR pszPrinterName;
+};
+static_assert(sizeof(DEVICEPROPERTYHEADER) == 24);
+constexpr WORD DPS_NOPERMISSION = 0x0001;
+
+// Pages (prsht.h).
+struct PROPSHEETPAGEW;
+using LPFNPSPCALLBACKW = UINT(WINAPI*)(HWND hwnd, UINT message, PROPSHEETPAGEW* page);
+struct PROPSHEETPAGEW {
+  DWORD dwSize;
+  DWORD dwFlags;
+  HINSTANCE hInstance;
+  union {
+    LPCWSTR pszTemplate;
+    const void* pResource;
+  };
+  union {
+    HICON hIcon;
+    LPCWSTR pszIcon;
+  };
+  LPCWSTR pszTitle;
+  DLGPROC pfnDlgProc;
+  LPARAM lParam;
+  LPFNPSPCALLBACKW pfnCallback;
+  UINT* pcRefParent;
+  LPCWSTR pszHeaderTitle;
+  LPCWSTR pszHeaderSubTitle;
+  HANDLE hActCtx;
+  union {
+    HBITMAP hbmHeader;
+    LPCWSTR pszbmHeader;
+  };
+};
+static_assert(sizeof(PROPSHEETPAGEW) == 104);
+static_assert(offsetof(PROPSHEETPAGEW, pfnDlgProc) == 40);
+static_assert(offsetof(PROPSHEETPAGEW, hActCtx) == 88);
+using LPPROPSHEETPAGEW = PROPSHEETPAGEW*;
+constexpr DWORD PROPSHEETPAGEW_V1_SIZE = offsetof(PROPSHEETPAGEW, pszHeaderTitle);
+constexpr DWORD PSP_DEFAULT = 0x0000;
+constexpr DWORD PSP_DLGINDIRECT = 0x0001;
+constexpr DWORD PSP_USEHICON = 0x0002;
+constexpr DWORD PSP_USEICONID = 0x0004;
+constexpr DWORD PSP_USETITLE = 0x0008;
+constexpr DWORD PSP_RTLREADING = 0x0010;
+constexpr DWORD PSP_HASHELP = 0x0020;
+constexpr DWORD PSP_USECALLBACK = 0x0080;
+constexpr DWORD PSP_USEFUSIONCONTEXT = 0x4000;
+constexpr UINT PSPCB_ADDREF = 0;
+constexpr UINT PSPCB_RELEASE = 1;
+constexpr UINT PSPCB_CREATE = 2;
+
+struct PSHNOTIFY {
+  NMHDR hdr;
+  LPARAM lParam;
+};
+static_assert(sizeof(PSHNOTIFY) == 32);
+constexpr UINT PSN_FIRST = static_cast<UINT>(-200);
+constexpr UINT PSN_SETACTIVE = PSN_FIRST - 0;
+constexpr UINT PSN_KILLACTIVE = PSN_FIRST - 1;
+constexpr UINT PSN_APPLY = PSN_FIRST - 2;
+constexpr UINT PSN_RESET = PSN_FIRST - 3;
+constexpr UINT PSN_HELP = PSN_FIRST - 5;
+constexpr UINT PSN_QUERYCANCEL = PSN_FIRST - 9;
+constexpr LONG_PTR PSNRET_NOERROR = 0;
+constexpr LONG_PTR PSNRET_INVALID = 1;
+constexpr LONG_PTR PSNRET_INVALID_NOCHANGEPAGE = 2;
+constexpr UINT PSM_SETCURSEL = WM_USER + 101;
+constexpr UINT PSM_CHANGED = WM_USER + 104;
+constexpr UINT PSM_CANCELTOCLOSE = WM_USER + 107;
+constexpr UINT PSM_QUERYSIBLINGS = WM_USER + 108;
+constexpr UINT PSM_UNCHANGED = WM_USER + 109;
+constexpr UINT PSM_GETCURRENTPAGEHWND = WM_USER + 118;
