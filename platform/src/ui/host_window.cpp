@@ -19,10 +19,10 @@ HWND ApplicationWindow() { return reinterpret_cast<HWND>(&g_window); }
 
 extern "C" HWND GetActiveWindow() { return ApplicationWindow(); }
 
-extern "C" HWND GetParent(HWND window) {
-  if (window != ApplicationWindow()) SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-  return nullptr;
-}
+namespace platform::ui {
+// The application's window has no parent; GetParent of the dialogs asks here for it.
+bool IsApplicationWindow(HWND window) { return window == ApplicationWindow(); }
+}  // namespace platform::ui
 
 extern "C" WORD GetWindowWord(HWND window, int index) {
   if (window != ApplicationWindow()) {

@@ -1219,8 +1219,10 @@ int GetDlgCtrlID(HWND control) {
 }
 
 HWND GetParent(HWND window) {
+  if (platform::ui::IsApplicationWindow(window)) return nullptr;
   std::lock_guard g(S().lock);
   Window* w = Find(window);
+  if (w == nullptr) SetLastError(ERROR_INVALID_WINDOW_HANDLE);
   return w != nullptr ? w->parent : nullptr;
 }
 

@@ -14,6 +14,9 @@
 
 namespace platform::ui {
 
+// The program's own top-level window (host_window.cpp), which has no parent.
+bool IsApplicationWindow(HWND window);
+
 enum class Kind { kDialog, kControl, kSheet };
 
 struct Item {
