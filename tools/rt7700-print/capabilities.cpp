@@ -2,7 +2,9 @@
 
 #include <vector>
 
+#include "devmode/caller_merge.h"
 #include "platform/utf16.h"
+#include "win/compstui.h"
 #include "win/modules.h"
 #include "win/printer_ui.h"
 #include "win/spooler.h"
@@ -12,6 +14,7 @@ namespace {
 
 using DeviceCapabilitiesFn = DWORD (*)(HANDLE, PWSTR, WORD, void*, PDEVMODEW);
 using DevQueryPrintExFn = BOOL (*)(PDEVQUERYPRINT_INFO);
+using DocumentPropertySheetsFn = LONG (*)(PPROPSHEETUI_INFO, LPARAM);
 
 class Library {
  public:
@@ -94,6 +97,28 @@ std::optional<std::string> RefusedDevmode(const std::string& interfacePath, cons
   if (handle != nullptr) ClosePrinter(handle);
   if (ok) return std::nullopt;
   return Utf8(reason, 512);
+}
+
+bool InterfaceDevmode(const std::string& interfacePath, const std::u16string& printer,
+                      const devmode::StoredDevmode& job, devmode::StoredDevmode* out) {
+  Library library(interfacePath);
+  auto sheets = library.Entry<DocumentPropertySheetsFn>("DrvDocumentPropertySheets");
+  if (sheets == nullptr) return false;
+  HANDLE handle = nullptr;
+  if (!OpenPrinterW(printer.c_str(), &handle, nullptr)) return false;
+  devmode::StoredDevmode in = job;
+  devmode::StoredDevmode merged{};
+  std::u16string name = printer;
+  DOCUMENTPROPERTYHEADER header{sizeof header, 0, handle, name.data(), &in.pub, &merged.pub, sizeof merged, DM_COPY};
+  LONG result = sheets(nullptr, reinterpret_cast<LPARAM>(&header));
+  ClosePrinter(handle);
+  if (result != 1 || merged.priv.signature != devmode::kPrivSignature) return false;
+  if (job.pub.dmPaperSize >= devmode::kFirstCustomPaperId) {
+    merged.pub.dmPaperWidth = job.pub.dmPaperWidth;
+    merged.pub.dmPaperLength = job.pub.dmPaperLength;
+  }
+  *out = merged;
+  return true;
 }
 
 }  // namespace rt7700print

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "devmode/stored_devmode.h"
 #include "win/devmode.h"
 
 namespace rt7700print {
@@ -18,5 +19,12 @@ bool ListCapabilities(const std::string& interfacePath, const std::u16string& pr
 // the devmode or has no check.
 std::optional<std::string> RefusedDevmode(const std::string& interfacePath, const std::u16string& printer,
                                           DEVMODEW* devmode);
+
+// The devmode the interface library makes of `job` for `printer` without showing its sheet: the
+// printer's default devmode with the job's settings merged in and validated. A custom paper keeps
+// the job's own size, which no settings store holds. False, `out` untouched, when the library or
+// its answer is missing.
+bool InterfaceDevmode(const std::string& interfacePath, const std::u16string& printer,
+                      const devmode::StoredDevmode& job, devmode::StoredDevmode* out);
 
 }  // namespace rt7700print

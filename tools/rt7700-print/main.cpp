@@ -562,6 +562,8 @@ int main(int argc, char** argv) {
     return kExitFailed;
   }
   if (g_signal != 0) return Cancelled(g_signal);
+  // The job's settings reach the printer as the interface library merges and validates them.
+  (void)InterfaceDevmode(interfacePath, kPrinterName, stored, &stored);
 
   // As the spooler does before a queued job prints.
   if (auto refused = RefusedDevmode(interfacePath, kPrinterName, &stored.pub)) {
