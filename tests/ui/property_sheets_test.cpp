@@ -7,6 +7,7 @@
 
 #include "entry/property_sheets.h"
 #include "entry_fixture.h"
+#include "platform/sheet_driver.h"
 #include "platform/utf16.h"
 #include "win/modules.h"
 
@@ -77,7 +78,7 @@ class PropertySheetsTest : public testsupport::EntryTest {
   }
   void TearDown() override {
     ClosePrinter(printer_);
-    ui::SetSheetWindowCalls({});
+    ui::SetSheetWindowCalls(ui::PlatformSheetWindowCalls());
     EntryTest::TearDown();
   }
 
@@ -629,3 +630,33 @@ TEST_F(PropertySheetsTest, InitialSettingsAreTheDefaultsBeforeAnyMerge) {
 }
 
 }  // namespace
+
+// The sheet as the platform's common UI plays it, over the English module's four pages: OK
+// applies the working devmode into pdmOut and reports CPSUI_OK; Cancel writes nothing.
+TEST_F(PropertySheetsTest, ThePlatformsSheetAppliesOnOkAndNotOnCancel) {
+  ui::SetSheetWindowCalls(ui::PlatformSheetWindowCalls());
+  for (bool ok : {true, false}) {
+    SCOPED_TRACE(ok ? "OK" : "Cancel");
+    Guarded out(devmode::kStoredDevmodeSize);
+    DOCUMENTPROPERTYHEADER h = Header(DM_IN_BUFFER | DM_OUT_BUFFER, nullptr, out.devmode(), 5076);
+    std::string error;
+    auto sheet = platform::ui::PropertySheet::Open(ui::DocumentPropertySheets, reinterpret_cast<LPARAM>(&h), error);
+    ASSERT_NE(sheet, nullptr) << error;
+    EXPECT_EQ(sheet->PageCount(), 4u);
+    EXPECT_EQ(sheet->Title(), kPrinter);
+    ASSERT_TRUE(sheet->SwitchTo(3));
+    ASSERT_TRUE(ok ? sheet->Ok() : sheet->Cancel());
+    EXPECT_FALSE(sheet->IsOpen());
+    const auto* d = reinterpret_cast<const StoredDevmode*>(out.bytes.data());
+    if (ok) {
+      EXPECT_EQ(sheet->Result(), CPSUI_OK);
+      EXPECT_EQ(d->pub.dmSize, sizeof(DEVMODEW));
+      EXPECT_EQ(d->pub.dmDriverExtra, sizeof d->priv);
+      EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(d->pub.dmDeviceName)), kPrinter);
+    } else {
+      EXPECT_EQ(sheet->Result(), CPSUI_CANCEL);
+      EXPECT_EQ(out.bytes, Guarded(devmode::kStoredDevmodeSize).bytes);
+    }
+    EXPECT_TRUE(out.guardIntact());
+  }
+}

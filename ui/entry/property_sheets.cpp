@@ -26,7 +26,7 @@ constexpr WORD kManifestId = 2;
 constexpr DWORD kPageFlags = PSP_USEICONID | PSP_HASHELP;
 constexpr size_t kMaxDevicePages = 2;
 
-SheetWindowCalls gWindow;
+SheetWindowCalls gWindow = PlatformSheetWindowCalls();
 
 std::mutex gContextLock;
 bool gContextTried = false;
@@ -201,6 +201,10 @@ LONG DocumentSheetWithoutUi(DOCUMENTPROPERTYHEADER* header) {
 }  // namespace
 
 void SetSheetWindowCalls(const SheetWindowCalls& calls) { gWindow = calls; }
+
+SheetWindowCalls PlatformSheetWindowCalls() {
+  return {SetWindowLongPtrW, GetWindowLongPtrW, GetParent, SendMessageW, InitCommonControlsEx};
+}
 
 PageControllerSet& ThreadPageControllers() {
   std::lock_guard g(gControllersLock);

@@ -56,7 +56,9 @@ struct SheetWindowCalls {
   LRESULT (*sendMessage)(HWND, UINT, WPARAM, LPARAM) = nullptr;
   BOOL (*initCommonControlsEx)(const INITCOMMONCONTROLSEX*) = nullptr;
 };
+// The pages reach their windows through these; tests may record them instead.
 void SetSheetWindowCalls(const SheetWindowCalls& calls);
+SheetWindowCalls PlatformSheetWindowCalls();
 
 // Process detach: the activation context and the shared language module.
 void ReleaseSheetResources();
