@@ -22,7 +22,29 @@ LoadedBitmap Filled(int w, int h, uint8_t v) {
 }
 uint8_t* At(LoadedBitmap& p, int x, int row) { return &p.bits[row * Stride(p.width) + x * 3]; }
 
-TEST(LayoutPreviewTest, DensityWithTonerSaving) {
+TEST(LayoutPreviewTest, InputsFromTheDevmodeAndDensityWithTonerSaving) {
+  devmode::StoredPrivate priv{};
+  priv.MultipleUp = 8;
+  priv.PageOrder = 3;
+  priv.PageBorder = 1;
+  priv.PosterType = 4;
+  priv.CropMarks = 1;
+  priv.Thickness = 2;
+  priv.Rotate180 = 1;
+  priv.zoomPercent = 75;
+  LayoutInputs from = LayoutInputsFrom(2, priv);
+  EXPECT_TRUE(from.landscape);
+  EXPECT_FALSE(from.poster);
+  EXPECT_EQ(from.pagesPerSheet, 8);
+  EXPECT_EQ(from.pageOrder, 3);
+  EXPECT_TRUE(from.pageBorder && from.cropMarks && from.rotate180);
+  EXPECT_EQ(from.posterType, 4);
+  EXPECT_EQ(from.zoom, 75);
+  EXPECT_EQ(LayoutDensity(from), 2);
+  priv.TonerSavingMode = 1;
+  EXPECT_EQ(LayoutDensity(LayoutInputsFrom(1, priv)), 0);
+  EXPECT_FALSE(LayoutInputsFrom(1, priv).landscape);
+
   LayoutInputs in;
   for (int d : {0, 1, 2}) {
     in.density = d;

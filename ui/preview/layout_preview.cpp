@@ -1,6 +1,7 @@
 #include "preview/layout_preview.h"
 
 #include <algorithm>
+#include <new>
 
 #include "win/wingdi.h"
 
@@ -22,6 +23,22 @@ bool Usable(const decor::LoadedBitmap& p) {
 }
 
 }  // namespace
+
+LayoutInputs LayoutInputsFrom(int orientation, const devmode::StoredPrivate& p) {
+  LayoutInputs in;
+  in.landscape = orientation == 2;
+  in.poster = p.PosterPrint != 0;
+  in.posterType = p.PosterType;
+  in.cropMarks = p.CropMarks != 0;
+  in.pagesPerSheet = p.MultipleUp;
+  in.pageOrder = p.PageOrder;
+  in.pageBorder = p.PageBorder != 0;
+  in.tonerSaving = p.TonerSavingMode != 0;
+  in.density = p.Thickness;
+  in.rotate180 = p.Rotate180 != 0;
+  in.zoom = p.zoomPercent;
+  return in;
+}
 
 int LayoutDensity(const LayoutInputs& in) { return in.tonerSaving ? 0 : std::clamp(in.density, 0, 2); }
 
@@ -97,15 +114,21 @@ void PaintLayoutPreview(const DRAWITEMSTRUCT& item, HMODULE module, const Layout
     bi.bmiHeader.biPlanes = 1;
     bi.bmiHeader.biBitCount = 24;
     bi.bmiHeader.biXPelsPerMeter = bi.bmiHeader.biYPelsPerMeter = 75;
-    p.bits.resize(Stride(p.width) * p.height);
-    if (GetDIBits(mem, picture, 0, p.height, p.bits.data(), &bi, DIB_RGB_COLORS) == p.height) {
+    bool copied = false;
+    try {
+      p.bits.resize(Stride(p.width) * p.height);
+      copied = GetDIBits(mem, picture, 0, p.height, p.bits.data(), &bi, DIB_RGB_COLORS) == p.height;
+    } catch (const std::bad_alloc&) {
+      copied = false;  // the page stays white
+    }
+    if (copied) {
       AdjustLayoutDensity(p, LayoutDensity(in));
       if (in.rotate180) MirrorLayoutPicture(p);
       if (in.zoom == 100) {
         StretchDIBits(mem, 0, 0, p.width, p.height, 0, 0, p.width, p.height, p.bits.data(), &bi, DIB_RGB_COLORS, SRCCOPY);
       } else {
         WhitenLayoutEdges(p);
-        const int zw = p.width * in.zoom / 100, zh = p.height * in.zoom / 100;
+        const int zw = p.width * std::clamp(in.zoom, 0, 1000) / 100, zh = p.height * std::clamp(in.zoom, 0, 1000) / 100;
         SetStretchBltMode(mem, COLORONCOLOR);
         StretchDIBits(mem, 0, 0, zw, zh, 0, 0, p.width, p.height, p.bits.data(), &bi, DIB_RGB_COLORS, SRCCOPY);
         HBRUSH black = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));

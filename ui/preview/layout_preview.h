@@ -4,6 +4,7 @@
 #pragma once
 
 #include "decor/decoration_target.h"
+#include "devmode/stored_devmode.h"
 #include "win/dialogs.h"
 #include "win/modules.h"
 
@@ -22,6 +23,9 @@ struct LayoutInputs {
   bool rotate180 = false;
   int zoom = 100;  // percent
 };
+
+// The inputs from the devmode's orientation (DMORIENT_*) and private block.
+LayoutInputs LayoutInputsFrom(int orientation, const devmode::StoredPrivate& p);
 
 // 0 lightest .. 2 darkest; toner saving always shows the lightest.
 int LayoutDensity(const LayoutInputs& in);
