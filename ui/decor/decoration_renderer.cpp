@@ -43,7 +43,8 @@ void FillWith(DecorationTarget& dc, ObjectHandle brush, int fillMode, int times,
 
 }  // namespace
 
-ObjectHandle CreateWatermarkFont(DecorationTarget& dc, const std::u16string& face, int height, int style, int tenths) {
+ObjectHandle CreateWatermarkFont(DecorationTarget& dc, const std::u16string& face, int height, int style, int tenths,
+                                 bool turnGlyphs) {
   WatermarkFont f;
   f.face = face.substr(0, kMaxFaceChars);
   const int charSet = dc.FaceCharSet(f.face);
@@ -51,7 +52,8 @@ ObjectHandle CreateWatermarkFont(DecorationTarget& dc, const std::u16string& fac
   const int y = static_cast<int>(height * static_cast<double>(dc.DeviceCaps(LOGPIXELSY)) / 72 + 0.5);
   const int logical = std::abs(dc.DeviceToLogicalHeight(y));
   f.height = -static_cast<int>(logical / 10.0 + 0.5);
-  f.escapement = f.orientation = tenths;
+  f.escapement = tenths;
+  f.orientation = turnGlyphs ? tenths : 0;
   f.weight = (style & kStyleBold) ? 700 : 0;
   f.italic = (style & kStyleItalic) != 0;
   f.underline = (style & kStyleUnderline) != 0;

@@ -30,7 +30,9 @@ constexpr int kStyleStrikeOut = 8;
 void DecorationRenderer(DecorationTarget& dc);
 void DrawTextWatermark(DecorationTarget& dc, PageSize page, const devmode::DecorationBlock& block, double scale);
 void DrawImageWatermark(DecorationTarget& dc, PageSize page, const devmode::DecorationBlock& block);
-// A new font owned by the caller; 0 when it cannot be made.
-ObjectHandle CreateWatermarkFont(DecorationTarget& dc, const std::u16string& face, int height, int style, int tenths);
+// A new font owned by the caller; 0 when it cannot be made. Screen previews keep the glyphs
+// upright on the turned baseline (`turnGlyphs` false).
+ObjectHandle CreateWatermarkFont(DecorationTarget& dc, const std::u16string& face, int height, int style, int tenths,
+                                 bool turnGlyphs = true);
 
 }  // namespace ui::decor

@@ -128,6 +128,15 @@ const std::array<uint8_t, 32>& WatermarkGreyPattern(uint32_t printColour) {
   }
 }
 
+TextTile PlaceTextTile(const TextPlan& plan, Frame frame, Point anchor, int boxW, int boxH) {
+  TextPlan p = plan;
+  p.tiles.clear();
+  devmode::DecorationBlock b{};
+  b.frame = static_cast<uint8_t>(frame);
+  PlaceTile(p, b, anchor, boxW, boxH);
+  return std::move(p.tiles.back());
+}
+
 int WatermarkTextHeight(int points, double scale) {
   int h = Trunc(points * SizeFactor(points));
   if (scale != 0) h = Trunc(h * scale);

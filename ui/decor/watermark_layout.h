@@ -60,6 +60,10 @@ struct PageSize {
 // characters measured cx x cy in the watermark font.
 TextPlan PlanTextWatermark(const devmode::DecorationBlock& block, PageSize page, int cx, int cy, int chars);
 
+// The text origin and frame outlines of one tile anchored at `anchor`, for a plan whose text
+// fields are filled; boxW x boxH is the turned text's own box, before any frame.
+TextTile PlaceTextTile(const TextPlan& plan, Frame frame, Point anchor, int boxW, int boxH);
+
 // Tiling gives up beyond this many copies, so a tiny watermark cannot stall a job.
 constexpr int kMaxTiles = 20000;
 

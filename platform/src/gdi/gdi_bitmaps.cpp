@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "gdi_trace.h"
+#include "platform/bitmaps.h"
 #include "win/error.h"
 
 namespace platform::gdi {
@@ -253,8 +254,24 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, H
   return AddBitmap(std::move(b));
 }
 
+namespace {
+// A bitmap a module's resources hold answers GetObjectW and GetDIBits as any other; direct-colour
+// pictures only, since the view leaves out an indexed picture's colours.
+std::shared_ptr<BitmapObject> BitmapOrResource(HGDIOBJ object) {
+  if (auto b = FindBitmap(object)) return b;
+  auto view = platform::ViewBitmap(static_cast<HBITMAP>(object));
+  if (!view || view->header.biBitCount <= 8 || view->header.biCompression != BI_RGB) return nullptr;
+  BITMAPINFO info{};
+  info.bmiHeader = view->header;
+  const size_t need = size_t((view->header.biWidth * view->header.biBitCount + 31) / 32 * 4) *
+                      size_t(std::abs(view->header.biHeight));
+  if (view->header.biWidth <= 0 || view->bits.size() < need) return nullptr;
+  return BitmapFromDib(&info, view->bits.data(), DIB_RGB_COLORS);
+}
+}  // namespace
+
 int GetObjectW(HGDIOBJ object, int size, void* out) {
-  auto b = FindBitmap(object);
+  auto b = BitmapOrResource(object);
   if (b == nullptr || (out != nullptr && size < static_cast<int>(sizeof(BITMAP)))) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
@@ -291,7 +308,7 @@ int SetDIBits(HDC, HBITMAP bitmap, UINT start, UINT lines, const void* bits, con
 }
 
 int GetDIBits(HDC, HBITMAP bitmap, UINT start, UINT lines, void* bits, BITMAPINFO* info, UINT usage) {
-  auto b = FindBitmap(bitmap);
+  auto b = BitmapOrResource(bitmap);
   if (b == nullptr || info == nullptr || usage != DIB_RGB_COLORS) return Fail(ERROR_INVALID_PARAMETER);
   BITMAPINFOHEADER& h = info->bmiHeader;
   if (bits == nullptr) {
