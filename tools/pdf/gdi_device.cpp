@@ -550,17 +550,20 @@ void ClipStrokePathCall(fz_context* ctx, fz_device* dev, const fz_path* path, co
   });
 }
 
+// Whether MuPDF draws the font with a face of its own: a substitute or its built-in standard face.
+bool MuPdfFace(fz_context* ctx, fz_font* font) {
+  if (font->flags.ft_substitute) return true;
+  int length = 0;
+  const unsigned char* builtin = fz_lookup_base14_font(ctx, fz_font_name(ctx, font), &length);
+  unsigned char* data = nullptr;
+  return builtin != nullptr && font->buffer != nullptr && fz_buffer_storage(ctx, font->buffer, &data) != 0 &&
+         data == builtin;
+}
+
 // The machine's face for a standard font the PDF names without embedding it (MuPDF then draws
 // its own built-in face or a substitute): one of the same metrics, so the PDF's glyph positions fit.
 std::u16string MachineFamily(fz_context* ctx, fz_font* font) {
-  if (!font->flags.ft_substitute) {
-    int length = 0;
-    const unsigned char* builtin = fz_lookup_base14_font(ctx, fz_font_name(ctx, font), &length);
-    unsigned char* data = nullptr;
-    if (builtin == nullptr || font->buffer == nullptr || fz_buffer_storage(ctx, font->buffer, &data) == 0 ||
-        data != builtin)
-      return {};
-  }
+  if (!MuPdfFace(ctx, font)) return {};
   std::string name = fz_font_name(ctx, font);
   if (name.size() > 7 && name[6] == '+') name = name.substr(7);  // a subset's tag
   auto starts = [&name](const char* prefix) { return name.rfind(prefix, 0) == 0; };
@@ -1016,7 +1019,7 @@ FontRegistry::Registered FontRegistry::Family(fz_context* ctx, fz_font* font) {
                std::u16string(1, u'0' + static_cast<char16_t>(n / 260 % 10));
     file = RenamedTrueType(data, size, r.family);
     r.glyphIndices = IsOpenTypeCff(data, size);
-  } else {
+  } else if (!MuPdfFace(ctx, font)) {
     // Type 1 and bare CFF files have no name table to rewrite: they go by the family name the
     // engine reads from them, while no other font of the document, nor a machine face the
     // standard fonts go by, has claimed it.
