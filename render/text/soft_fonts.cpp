@@ -67,16 +67,18 @@ std::string FamilyName(FONTOBJ* pfo) {
 }
 
 // The code a character is sent as: its high byte's page (in order of first use) moved to 128 and
-// up, so that no code falls among the control codes. 0 when the page table is full.
+// up, and a low byte among the control codes moved up by 0x20 on a page of its own, so that
+// neither byte of a code is a control code. 0 when the page table is full.
 uint16_t PageCode(SoftFont& f, uint32_t character) {
-  const uint8_t high = static_cast<uint8_t>(character >> 8);
+  const bool control = (character & 0xFF) < 0x20;
+  const uint16_t key = static_cast<uint16_t>(((character >> 8) & 0xFF) | (control ? 0x100 : 0));
   uint32_t page = 0;
-  while (page < f.pageCount && f.pages[page] != high) ++page;
+  while (page < f.pageCount && f.pages[page] != key) ++page;
   if (page == f.pageCount) {
     if (f.pageCount >= 128) return 0;
-    f.pages[f.pageCount++] = high;
+    f.pages[f.pageCount++] = key;
   }
-  return static_cast<uint16_t>(((page + 128) << 8) | (character & 0xFF));
+  return static_cast<uint16_t>(((page + 128) << 8) | ((character & 0xFF) + (control ? 0x20 : 0)));
 }
 
 void SendFontHeader(Pdev& pdev, FONTOBJ* pfo, const SoftFont& f, int32_t size) {

@@ -55,7 +55,7 @@ struct SoftFont {
   uint32_t fileSize;
   int32_t size;   // bitmap records: the size and angle they were made for
   int32_t angle;
-  uint8_t pages[256];  // high bytes already given a page; page n is sent as n + 128
+  uint16_t pages[128];  // high bytes (0x100 set: of low control bytes) given a page; page n is sent as n + 128
   uint32_t pageCount;
   uint8_t sent[65536 / 8];  // one bit per 16-bit code already downloaded
 };

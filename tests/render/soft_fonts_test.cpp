@@ -1,5 +1,6 @@
 // TrueType soft-font download with engine-built font and string objects; every download the tests
 // produce goes through the soft-font reader, which checks it against the PCL rules.
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 
@@ -178,6 +179,22 @@ TEST_F(SoftFonts, LyingLocaSkipsTheGlyphAndTheRunStillPrints) {
   EXPECT_EQ(got.characters[0].code, (128 << 8) | 'A');
   EXPECT_EQ(got.characters[1].code, (128 << 8) | 'D');
   EXPECT_EQ(codes_, (std::vector<uint8_t>{128, 'A', 128, 'B', 128, 'D'}));
+}
+
+// Glyph indexes and characters whose low byte is a control code (ESC here) must not put that
+// byte in the text: the printer would take it as a command.
+TEST_F(SoftFonts, NoByteOfACodeIsAControlCode) {
+  EngineFont sans = Font(kSans);
+  EngineString glyphs = EngineString::FromGlyphs(sans, {0x1B, 0x3B, 0x11B, 0x1B}, {{10, 10}, {40, 10}, {70, 10}, {90, 10}});
+  Run(sans, glyphs, 50);
+  ASSERT_EQ(last_.characters.size(), 3u);
+  for (uint8_t byte : codes_) EXPECT_GE(byte, 0x20);
+  std::vector<int> codes;
+  for (const auto& c : last_.characters) codes.push_back(c.code);
+  std::sort(codes.begin(), codes.end());
+  EXPECT_EQ(std::adjacent_find(codes.begin(), codes.end()), codes.end());
+  EXPECT_EQ(codes_[0], codes_[6]);
+  EXPECT_EQ(codes_[1], codes_[7]);
 }
 
 TEST_F(SoftFonts, GlyphIndexRunsAndVerticalFacesGoAsBitmaps) {

@@ -12,6 +12,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -40,6 +42,7 @@ const std::string kTool = TOOL_PATH;
 constexpr int kDpi = 150;
 constexpr char kTrueTypeFont[] = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 constexpr char kType1Font[] = "/usr/share/fonts/type1/urw-base35/NimbusRoman-Regular.t1";
+constexpr char kCffFont[] = "/usr/share/fonts/opentype/urw-base35/NimbusSans-Regular.otf";
 constexpr double kA4Width = 595.2756, kA4Height = 841.8898;
 
 struct Grey {
@@ -485,6 +488,20 @@ std::string TextModesPdf() {
   });
 }
 
+// The family names soft-font headers carry, in the order they are sent.
+std::vector<std::string> SoftFontNames(const std::string& stream) {
+  std::vector<std::string> names;
+  for (size_t at = stream.find("\x1b)s"); at != std::string::npos; at = stream.find("\x1b)s", at + 1)) {
+    size_t end = at + 3;
+    while (end < stream.size() && std::isdigit(static_cast<unsigned char>(stream[end]))) ++end;
+    if (end == at + 3 || end >= stream.size() || stream[end] != 'W') continue;
+    if (end + 1 + 64 > stream.size()) continue;
+    const std::string field = stream.substr(end + 1 + 48, 16);
+    names.push_back(field.substr(0, field.find('\0')));
+  }
+  return names;
+}
+
 class PdfToolTest : public ::testing::Test {
  protected:
   testsupport::TempDir dir;
@@ -533,18 +550,56 @@ TEST_F(PdfToolTest, TrueTypeType1AndOutlinedTextPrintAsMuPdfDrawsThem) {
   ASSERT_NE(bytes.find("/FontFile2"), std::string::npos) << "no TrueType font in the test PDF";
   ASSERT_NE(bytes.find("/FontFile "), std::string::npos) << "no Type 1 font in the test PDF";
   ExpectPrintsAsMuPdfDraws(Path("text.pdf"), 0.85);
-  // The TrueType text goes to the printer as a scalable soft font with the subset's own glyphs;
-  // the Type 1 and the outlined text as graphics.
+  // The TrueType text goes to the printer as a scalable soft font with the subset's own glyphs,
+  // the Type 1 text as bitmap fonts, one a size; the outlined text as graphics.
   std::string stream = tooltest::ReadFile(Path("out.prn"));
   auto fonts = testsupport::ReadSoftFontDownloads(stream);
   EXPECT_EQ(fonts.faults, std::vector<std::string>{});
-  EXPECT_GE(fonts.headerIds.size(), 1u);
-  int trueType = 0;
-  for (const auto& c : fonts.characters) trueType += c.format == 15;
+  const auto names = SoftFontNames(stream);
+  EXPECT_EQ(std::count(names.begin(), names.end(), "Nimbus Roman"), 2) << ::testing::PrintToString(names);
+  int trueType = 0, bitmaps = 0;
+  for (const auto& c : fonts.characters) {
+    trueType += c.format == 15;
+    bitmaps += c.format == 4;
+  }
   // "TrueType: Hamburgefonstiv 0123" and the small line share their letters: a few dozen glyphs.
   EXPECT_GE(trueType, 30);
   EXPECT_LE(trueType, 60);
-  EXPECT_EQ(trueType, static_cast<int>(fonts.characters.size()));
+  // The distinct glyphs of the large Type 1 line and of the small one, a space each among them.
+  EXPECT_EQ(bitmaps, 25 + 26);
+  EXPECT_EQ(trueType + bitmaps, static_cast<int>(fonts.characters.size()));
+}
+
+// Type 1 and CFF text alone: each size a bitmap font of the glyphs at the printer's resolution,
+// the letters printed as text, and no glyph drawn as a polygon.
+TEST_F(PdfToolTest, Type1AndCffTextPrintAsBitmapFonts) {
+  MakePdf(Path("fonts.pdf"), {{{kA4Width, kA4Height}, [](cairo_t* cr) {
+                                 cairo_set_source_rgb(cr, 0, 0, 0);
+                                 TextIn(cr, kType1Font, 24, 60, 100, "Type 1 at 24 points: Quixotic 89");
+                                 TextIn(cr, kType1Font, 9, 60, 130, "Nine points of Type 1, quite small.");
+                                 TextIn(cr, kCffFont, 24, 60, 200, "CFF at 24 points: Quixotic 89");
+                                 TextIn(cr, kCffFont, 10, 60, 230, "Ten points of CFF text.");
+                               }}});
+  std::string bytes = tooltest::ReadFile(Path("fonts.pdf"));
+  ASSERT_NE(bytes.find("/FontFile "), std::string::npos) << "no Type 1 font in the test PDF";
+  ASSERT_NE(bytes.find("/FontFile3"), std::string::npos) << "no CFF font in the test PDF";
+  ExpectPrintsAsMuPdfDraws(Path("fonts.pdf"), 0.85);
+  std::string stream = tooltest::ReadFile(Path("out.prn"));
+  auto fonts = testsupport::ReadSoftFontDownloads(stream);
+  EXPECT_EQ(fonts.faults, std::vector<std::string>{});
+  EXPECT_EQ(SoftFontNames(stream),
+            (std::vector<std::string>{"Nimbus Roman", "Nimbus Roman", "Nimbus Sans", "Nimbus Sans"}));
+  EXPECT_EQ(fonts.headerIds.size(), 4u);
+  int tall = 0;
+  for (const auto& c : fonts.characters) {
+    EXPECT_EQ(c.format, 4);
+    // A 24-point capital at the printer's 600 dpi is about 130 dots tall.
+    if (c.height >= 120) ++tall;
+  }
+  // The distinct glyphs of each line, a space each among them.
+  EXPECT_EQ(fonts.characters.size(), 21u + 20u + 19u + 14u);
+  EXPECT_GT(tall, 0);
+  EXPECT_EQ(stream.find("PM0"), std::string::npos) << "glyphs drawn as polygons";
 }
 
 TEST_F(PdfToolTest, ImagesMasksAndStencilsPrintAsMuPdfDrawsThem) {

@@ -2,6 +2,9 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_SFNT_NAMES_H
+#include FT_TRUETYPE_TABLES_H
+#include FT_TRUETYPE_TAGS_H
+#include FT_FONT_FORMATS_H
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -72,6 +75,53 @@ TEST(PdfTrueType, RefusesWhatIsNoTrueTypeFont) {
   ASSERT_GT(original.size(), 1000u);
   EXPECT_FALSE(rt7700pdf::RenamedTrueType(original.data(), 11, u"X"));
   EXPECT_FALSE(rt7700pdf::RenamedTrueType(original.data(), 400, u"X"));  // tables cut off
+}
+
+// OpenType-CFF fonts are renamed like TrueType ones and keep their CFF outlines; Type 1 and bare
+// CFF files are told apart from both by their first bytes.
+TEST(PdfTrueType, OpenTypeCffIsRenamedAndType1AndBareCffAreRecognised) {
+  std::vector<uint8_t> otf = ReadBytes("/usr/share/fonts/opentype/urw-base35/NimbusSans-Regular.otf");
+  std::vector<uint8_t> t1 = ReadBytes("/usr/share/fonts/type1/urw-base35/NimbusRoman-Regular.t1");
+  std::vector<uint8_t> ttf = ReadBytes("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf");
+  ASSERT_GT(otf.size(), 1000u);
+  ASSERT_GT(t1.size(), 1000u);
+  FT_Library library;
+  ASSERT_EQ(FT_Init_FreeType(&library), 0);
+  FT_Face original;
+  ASSERT_EQ(FT_New_Memory_Face(library, otf.data(), static_cast<FT_Long>(otf.size()), 0, &original), 0);
+  FT_ULong length = 0;
+  ASSERT_EQ(FT_Load_Sfnt_Table(original, TTAG_CFF, 0, nullptr, &length), 0);
+  std::vector<uint8_t> cff(length);
+  ASSERT_EQ(FT_Load_Sfnt_Table(original, TTAG_CFF, 0, cff.data(), &length), 0);
+
+  EXPECT_TRUE(rt7700pdf::IsOpenTypeCff(otf.data(), otf.size()));
+  EXPECT_FALSE(rt7700pdf::IsType1OrBareCff(otf.data(), otf.size()));
+  EXPECT_TRUE(rt7700pdf::IsType1OrBareCff(t1.data(), t1.size()));
+  EXPECT_TRUE(rt7700pdf::IsType1OrBareCff(cff.data(), cff.size()));
+  EXPECT_FALSE(rt7700pdf::IsType1OrBareCff(ttf.data(), ttf.size()));
+  EXPECT_FALSE(rt7700pdf::IsOpenTypeCff(ttf.data(), ttf.size()));
+  EXPECT_FALSE(rt7700pdf::IsType1OrBareCff(t1.data(), 3));
+  EXPECT_FALSE(rt7700pdf::RenamedTrueType(t1.data(), t1.size(), u"X"));
+  EXPECT_FALSE(rt7700pdf::RenamedTrueType(cff.data(), cff.size(), u"X"));
+
+  auto renamed = rt7700pdf::RenamedTrueType(otf.data(), otf.size(), u"PDF font C00");
+  ASSERT_TRUE(renamed);
+  FT_Face face;
+  ASSERT_EQ(FT_New_Memory_Face(library, renamed->data(), static_cast<FT_Long>(renamed->size()), 0, &face), 0);
+  EXPECT_STREQ(face->family_name, "PDF font C00");
+  EXPECT_STREQ(FT_Get_Font_Format(face), "CFF");
+  EXPECT_EQ(face->num_glyphs, original->num_glyphs);
+  // A glyph keeps its outline.
+  ASSERT_EQ(FT_Load_Glyph(face, 40, FT_LOAD_NO_SCALE), 0);
+  const short points = face->glyph->outline.n_points;
+  const FT_Pos advance = face->glyph->advance.x;
+  ASSERT_EQ(FT_Load_Glyph(original, 40, FT_LOAD_NO_SCALE), 0);
+  EXPECT_GT(points, 0);
+  EXPECT_EQ(points, original->glyph->outline.n_points);
+  EXPECT_EQ(advance, original->glyph->advance.x);
+  FT_Done_Face(face);
+  FT_Done_Face(original);
+  FT_Done_FreeType(library);
 }
 
 }  // namespace

@@ -9,13 +9,20 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <optional>
 #include <vector>
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
 
 #include "truetype_file.h"
 #include "win/error.h"
 
 namespace rt7700pdf {
 namespace {
+
+// The largest em, in device pixels, that text in a Type 1 or CFF font prints at as bitmaps.
+constexpr float kLargestBitmapEm = 1024;
 
 // A colour no drawn pixel keeps: what TransparentBlt leaves alone.
 constexpr COLORREF kKey = RGB(0xFE, 0x01, 0xFD);
@@ -543,17 +550,20 @@ void ClipStrokePathCall(fz_context* ctx, fz_device* dev, const fz_path* path, co
   });
 }
 
+// Whether MuPDF draws the font with a face of its own: a substitute or its built-in standard face.
+bool MuPdfFace(fz_context* ctx, fz_font* font) {
+  if (font->flags.ft_substitute) return true;
+  int length = 0;
+  const unsigned char* builtin = fz_lookup_base14_font(ctx, fz_font_name(ctx, font), &length);
+  unsigned char* data = nullptr;
+  return builtin != nullptr && font->buffer != nullptr && fz_buffer_storage(ctx, font->buffer, &data) != 0 &&
+         data == builtin;
+}
+
 // The machine's face for a standard font the PDF names without embedding it (MuPDF then draws
 // its own built-in face or a substitute): one of the same metrics, so the PDF's glyph positions fit.
 std::u16string MachineFamily(fz_context* ctx, fz_font* font) {
-  if (!font->flags.ft_substitute) {
-    int length = 0;
-    const unsigned char* builtin = fz_lookup_base14_font(ctx, fz_font_name(ctx, font), &length);
-    unsigned char* data = nullptr;
-    if (builtin == nullptr || font->buffer == nullptr || fz_buffer_storage(ctx, font->buffer, &data) == 0 ||
-        data != builtin)
-      return {};
-  }
+  if (!MuPdfFace(ctx, font)) return {};
   std::string name = fz_font_name(ctx, font);
   if (name.size() > 7 && name[6] == '+') name = name.substr(7);  // a subset's tag
   auto starts = [&name](const char* prefix) { return name.rfind(prefix, 0) == 0; };
@@ -563,10 +573,11 @@ std::u16string MachineFamily(fz_context* ctx, fz_font* font) {
   return u"Liberation Sans";
 }
 
-// A span in an embedded TrueType font, upright or turned, as the printer's own text: the font
-// registered with the engine and each glyph placed where the PDF puts it, as the character the
-// rewritten cmap gives it (the driver downloads scalable fonts for characters, not glyph indices). False when the span
-// cannot go this way; nothing is drawn then.
+// A span in an embedded font as the printer's own text: the font registered with the engine and
+// each glyph placed where the PDF puts it. TrueType text, upright or turned, goes as the character
+// the rewritten cmap gives each glyph (the driver downloads scalable fonts for characters, not
+// glyph indices); upright text in other embedded fonts by glyph index, which the driver downloads
+// as bitmaps. False when the span cannot go this way; nothing is drawn then.
 bool PrinterSpan(State* s, const fz_text_span* span, fz_matrix ctm, COLORREF colour) {
   fz_context* ctx = s->ctx;
   if (s->fonts == nullptr) return false;
@@ -580,7 +591,12 @@ bool PrinterSpan(State* s, const fz_text_span* span, fz_matrix ctm, COLORREF col
   const double angle = std::atan2(-m.b, m.a);
   const int escapement = static_cast<int>(std::lround(angle * 1800 / M_PI) + 3600) % 3600;
   const double ux = std::cos(angle), uy = -std::sin(angle);
-  std::u16string family = s->fonts->Family(ctx, span->font);
+  const FontRegistry::Registered registered = s->fonts->Family(ctx, span->font);
+  std::u16string family = registered.family;
+  const bool byIndex = registered.glyphIndices;
+  // Bitmaps of turned glyphs would be the engine's, not the printer's, and huge ones outweigh
+  // their outlines: those stay outlines.
+  if (byIndex && (escapement != 0 || size > kLargestBitmapEm * kSubPixels)) return false;
   // A standard font goes by its characters, in the machine's face.
   const bool machine = family.empty();
   if (machine) family = MachineFamily(ctx, span->font);
@@ -593,8 +609,11 @@ bool PrinterSpan(State* s, const fz_text_span* span, fz_matrix ctm, COLORREF col
     if (machine && (item.gid < 0 || item.ucs < 0x20 || item.ucs > 0xFFFF || (item.ucs >= 0xD800 && item.ucs < 0xE000)))
       return false;  // ligatures and control codes: as outlines
     if (item.gid < 0) continue;
-    const char16_t c = machine ? static_cast<char16_t>(item.ucs) : GlyphCharacter(item.gid);
-    if (c == 0) return false;
+    if (byIndex && item.gid > 0xFFFF) return false;
+    const char16_t c = machine  ? static_cast<char16_t>(item.ucs)
+                       : byIndex ? static_cast<char16_t>(item.gid)
+                                 : GlyphCharacter(item.gid);
+    if (c == 0 && !byIndex) return false;
     fz_point p = fz_transform_point_xy(item.x, item.y, ctm);
     glyphs.push_back(c);
     at.push_back({static_cast<LONG>(std::lround(p.x)), static_cast<LONG>(std::lround(p.y))});
@@ -627,7 +646,7 @@ bool PrinterSpan(State* s, const fz_text_span* span, fz_matrix ctm, COLORREF col
   }
   (void)SetTextColor(s->hdc, colour);
   (void)SetTextAlign(s->hdc, TA_BASELINE | TA_LEFT);
-  s->Check(ExtTextOutW(s->hdc, at[0].x, at[0].y, ETO_PDY, nullptr, glyphs.data(),
+  s->Check(ExtTextOutW(s->hdc, at[0].x, at[0].y, ETO_PDY | (byIndex ? ETO_GLYPH_INDEX : 0u), nullptr, glyphs.data(),
                        static_cast<UINT>(glyphs.size()), dx.data()),
            "ExtTextOutW");
   (void)SelectObject(s->hdc, old);
@@ -957,32 +976,69 @@ void DropCall(fz_context* ctx, fz_device* dev) {
   delete s;
 }
 
+// The family name the platform's engine gives a Type 1 or CFF face: its own, in ASCII; empty
+// when it has none.
+std::u16string EngineFamily(FT_Face face) {
+  if (face == nullptr || face->family_name == nullptr) return {};
+  std::u16string out;
+  for (const char* c = face->family_name; *c != 0; ++c) {
+    if (static_cast<unsigned char>(*c) < 0x20 || static_cast<unsigned char>(*c) > 0x7E) return {};
+    out.push_back(static_cast<char16_t>(*c));
+  }
+  return out;
+}
+
+bool SameName(const std::u16string& a, const std::u16string& b) {
+  auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; };
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                            [&](char16_t x, char16_t y) { return lower(x) == lower(y); });
+}
+
 }  // namespace
 
 FontRegistry::~FontRegistry() {
   for (HANDLE h : handles_) (void)RemoveFontMemResourceEx(h);
 }
 
-std::u16string FontRegistry::Family(fz_context* ctx, fz_font* font) {
+FontRegistry::Registered FontRegistry::Family(fz_context* ctx, fz_font* font) {
   std::array<unsigned char, 16> digest{};
   fz_font_digest(ctx, font, digest.data());
   auto known = families_.find(digest);
   if (known != families_.end()) return known->second;
-  families_[digest] = std::u16string();  // until it is registered
+  families_[digest] = Registered();  // until it is registered
   if (font->buffer == nullptr || fz_font_t3_procs(ctx, font) != nullptr) return {};
   unsigned char* data = nullptr;
   size_t size = fz_buffer_storage(ctx, font->buffer, &data);
-  std::u16string family = u"PDF font " + std::u16string(1, u'A' + static_cast<char16_t>(handles_.size() % 26)) +
-                          std::u16string(1, u'0' + static_cast<char16_t>(handles_.size() / 26 % 10)) +
-                          std::u16string(1, u'0' + static_cast<char16_t>(handles_.size() / 260 % 10));
-  auto file = RenamedTrueType(data, size, family);
+  Registered r;
+  std::optional<std::vector<uint8_t>> file;
+  const bool renamed = !IsType1OrBareCff(data, size);
+  if (renamed) {
+    const int n = trueTypes_;
+    r.family = u"PDF font " + std::u16string(1, u'A' + static_cast<char16_t>(n % 26)) +
+               std::u16string(1, u'0' + static_cast<char16_t>(n / 26 % 10)) +
+               std::u16string(1, u'0' + static_cast<char16_t>(n / 260 % 10));
+    file = RenamedTrueType(data, size, r.family);
+    r.glyphIndices = IsOpenTypeCff(data, size);
+  } else if (!MuPdfFace(ctx, font)) {
+    // Type 1 and bare CFF files have no name table to rewrite: they go by the family name the
+    // engine reads from them, while no other font of the document, nor a machine face the
+    // standard fonts go by, has claimed it.
+    r.family = EngineFamily(static_cast<FT_Face>(fz_font_ft_face(ctx, font)));
+    for (const auto& [d, other] : families_)
+      if (SameName(other.family, r.family)) r.family.clear();
+    for (const char16_t* machine : {u"Liberation Sans", u"Liberation Serif", u"Liberation Mono"})
+      if (SameName(machine, r.family)) r.family.clear();
+    if (!r.family.empty()) file.emplace(data, data + size);
+    r.glyphIndices = true;
+  }
   if (!file) return {};
   DWORD faces = 0;
   HANDLE h = AddFontMemResourceEx(file->data(), static_cast<DWORD>(file->size()), nullptr, &faces);
   if (h == nullptr || faces == 0) return {};
   handles_.push_back(h);
-  families_[digest] = family;
-  return family;
+  if (renamed) ++trueTypes_;
+  families_[digest] = r;
+  return r;
 }
 
 fz_device* NewGdiDevice(fz_context* ctx, HDC hdc, FontRegistry* fonts, std::string* error) {

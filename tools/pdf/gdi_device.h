@@ -17,20 +17,26 @@ namespace rt7700pdf {
 
 constexpr int kSubPixels = 16;
 
-// The PDF's TrueType fonts registered with the platform's engine, each under a name of its own,
-// for the document's life: printed as the printer's scalable fonts.
+// The PDF's embedded fonts registered with the platform's engine for the document's life.
+// TrueType fonts get a name and a cmap of their own and print as the printer's scalable fonts;
+// Type 1, CFF and OpenType-CFF fonts go in as they are, under the family name they carry, are
+// drawn by glyph index and print as bitmap fonts.
 class FontRegistry {
  public:
+  struct Registered {
+    std::u16string family;  // empty when the font is not registered
+    bool glyphIndices = false;
+  };
   FontRegistry() = default;
   ~FontRegistry();
   FontRegistry(const FontRegistry&) = delete;
   FontRegistry& operator=(const FontRegistry&) = delete;
-  // The registered family of the font, or empty when it is no TrueType font the engine takes.
-  std::u16string Family(fz_context* ctx, fz_font* font);
+  Registered Family(fz_context* ctx, fz_font* font);
 
  private:
-  std::map<std::array<unsigned char, 16>, std::u16string> families_;
+  std::map<std::array<unsigned char, 16>, Registered> families_;
   std::vector<HANDLE> handles_;
+  int trueTypes_ = 0;
 };
 
 // The first GDI failure goes to `error` (left empty when all went well); the device must be

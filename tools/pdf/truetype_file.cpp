@@ -129,7 +129,8 @@ char16_t GlyphCharacter(int glyph) {
 std::optional<std::vector<uint8_t>> RenamedTrueType(const uint8_t* data, size_t size, const std::u16string& family) {
   if (data == nullptr || size < 12) return std::nullopt;
   const uint32_t version = Read32(data);
-  if (version != 0x00010000 && version != Tag("true")) return std::nullopt;
+  const bool cff = version == Tag("OTTO");
+  if (version != 0x00010000 && version != Tag("true") && !cff) return std::nullopt;
   const uint16_t count = Read16(data + 4);
   if (size < 12 + 16 * size_t(count)) return std::nullopt;
   std::map<uint32_t, std::vector<uint8_t>> tables;
@@ -139,7 +140,8 @@ std::optional<std::vector<uint8_t>> RenamedTrueType(const uint8_t* data, size_t 
     if (offset > size || length > size - offset) return std::nullopt;
     tables[Read32(entry)] = std::vector<uint8_t>(data + offset, data + offset + length);
   }
-  if (!tables.count(Tag("glyf")) || !tables.count(Tag("loca")) || !tables.count(Tag("head")) ||
+  const bool outlines = cff ? tables.count(Tag("CFF ")) != 0 : tables.count(Tag("glyf")) && tables.count(Tag("loca"));
+  if (!outlines || !tables.count(Tag("head")) ||
       !tables.count(Tag("maxp")) || tables[Tag("maxp")].size() < 6)
     return std::nullopt;
   tables[Tag("name")] = NameTable(family);
@@ -152,7 +154,7 @@ std::optional<std::vector<uint8_t>> RenamedTrueType(const uint8_t* data, size_t 
     power = static_cast<uint16_t>(power * 2);
     ++log;
   }
-  Put32(out, 0x00010000);
+  Put32(out, cff ? Tag("OTTO") : 0x00010000);
   Put16(out, n);
   Put16(out, power * 16u);
   Put16(out, log);
@@ -170,6 +172,15 @@ std::optional<std::vector<uint8_t>> RenamedTrueType(const uint8_t* data, size_t 
     out.resize((out.size() + 3) & ~size_t{3}, 0);
   }
   return out;
+}
+
+bool IsOpenTypeCff(const uint8_t* data, size_t size) { return data != nullptr && size >= 4 && Read32(data) == Tag("OTTO"); }
+
+bool IsType1OrBareCff(const uint8_t* data, size_t size) {
+  if (data == nullptr || size < 4) return false;
+  if ((data[0] == '%' && data[1] == '!') || (data[0] == 0x80 && data[1] == 0x01)) return true;
+  // A CFF header: major version 1, then its own size and the offset size.
+  return data[0] == 1 && data[2] >= 4 && data[3] >= 1 && data[3] <= 4;
 }
 
 }  // namespace rt7700pdf

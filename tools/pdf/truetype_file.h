@@ -19,8 +19,13 @@ constexpr int kMaxGlyphs = (94 + 94 - 8) * 188;
 char16_t GlyphCharacter(int glyph);
 
 // The font file with its name table replaced by one naming `family` and its cmap by one mapping
-// GlyphCharacter(g) to each glyph g. Nothing when the bytes are no TrueType font with glyph
-// outlines, or its table directory is damaged.
+// GlyphCharacter(g) to each glyph g. Nothing when the bytes are no TrueType or OpenType-CFF font
+// with glyph outlines, or its table directory is damaged.
 std::optional<std::vector<uint8_t>> RenamedTrueType(const uint8_t* data, size_t size, const std::u16string& family);
+
+// What the file starts with: an OpenType font with CFF outlines, or a Type 1 (PFA or PFB) or bare
+// CFF file, which has no tables to rewrite.
+bool IsOpenTypeCff(const uint8_t* data, size_t size);
+bool IsType1OrBareCff(const uint8_t* data, size_t size);
 
 }  // namespace rt7700pdf
