@@ -2,6 +2,7 @@
 // SetDIBits/GetDIBits, CreateCompatibleDC and the stretching mode.
 #include "gdi_bitmaps.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -188,6 +189,23 @@ bool DeleteMemoryDc(HDC hdc) {
 
 using namespace platform::gdi;
 
+namespace {
+// A bitmap a module's resources hold answers GetObjectW and GetDIBits as any other; direct-colour
+// pictures only, since the view leaves out an indexed picture's colours.
+std::shared_ptr<BitmapObject> BitmapOrResource(HGDIOBJ object) {
+  if (auto b = FindBitmap(object)) return b;
+  auto view = platform::ViewBitmap(static_cast<HBITMAP>(object));
+  if (!view || view->header.biBitCount <= 8 || view->header.biCompression != BI_RGB) return nullptr;
+  BITMAPINFO info{};
+  info.bmiHeader = view->header;
+  const int64_t width = view->header.biWidth, height = view->header.biHeight;
+  if (width <= 0 || height == 0) return nullptr;
+  const uint64_t need = uint64_t((width * view->header.biBitCount + 31) / 32 * 4) * uint64_t(height < 0 ? -height : height);
+  if (view->bits.size() < need) return nullptr;
+  return BitmapFromDib(&info, view->bits.data(), DIB_RGB_COLORS);
+}
+}  // namespace
+
 extern "C" {
 
 // Memory DCs start with a one-pixel monochrome bitmap, as GDI's do.
@@ -254,21 +272,6 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, H
   return AddBitmap(std::move(b));
 }
 
-namespace {
-// A bitmap a module's resources hold answers GetObjectW and GetDIBits as any other; direct-colour
-// pictures only, since the view leaves out an indexed picture's colours.
-std::shared_ptr<BitmapObject> BitmapOrResource(HGDIOBJ object) {
-  if (auto b = FindBitmap(object)) return b;
-  auto view = platform::ViewBitmap(static_cast<HBITMAP>(object));
-  if (!view || view->header.biBitCount <= 8 || view->header.biCompression != BI_RGB) return nullptr;
-  BITMAPINFO info{};
-  info.bmiHeader = view->header;
-  const size_t need = size_t((view->header.biWidth * view->header.biBitCount + 31) / 32 * 4) *
-                      size_t(std::abs(view->header.biHeight));
-  if (view->header.biWidth <= 0 || view->bits.size() < need) return nullptr;
-  return BitmapFromDib(&info, view->bits.data(), DIB_RGB_COLORS);
-}
-}  // namespace
 
 int GetObjectW(HGDIOBJ object, int size, void* out) {
   auto b = BitmapOrResource(object);
