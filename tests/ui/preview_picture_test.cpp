@@ -171,6 +171,17 @@ TEST(PreviewPictureTest, TextWatermarks) {
   }
 }
 
+// Right-to-left painting turns the control's context round only while it paints.
+TEST(PreviewPictureTest, RightToLeftLeavesTheContextsLayoutAsFound) {
+  Control control(120, 156);
+  ASSERT_EQ(GetLayout(control.dc), 0u);
+  PaintWatermarkPreviewInto(control.dc, {0, 0, 120, 156}, Text(u"DRAFT", 36, 45, 1, 5), true);
+  EXPECT_EQ(GetLayout(control.dc), 0u);
+  SetLayout(control.dc, LAYOUT_RTL);
+  PaintWatermarkPreviewInto(control.dc, {0, 0, 120, 156}, Text(u"DRAFT", 36, 45, 1, 5), true);
+  EXPECT_EQ(GetLayout(control.dc), LAYOUT_RTL);
+}
+
 void WriteBmp(const std::string& file, int w, int h) {
   const int stride = (w * 3 + 3) & ~3;
   std::vector<uint8_t> bits(size_t(stride) * h);

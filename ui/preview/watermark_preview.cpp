@@ -260,8 +260,9 @@ void DrawImageWatermarkPreview(DecorationTarget& dc, Point, const RECT& rect, co
   dc.SetStretchBltMode(oldMode);
 }
 
-void PaintWatermarkPreviewInto(HDC hdc, const RECT& client, const WatermarkRecord& record, bool rtl) {
-  if (rtl) SetLayout(hdc, LAYOUT_RTL);
+namespace {
+
+void PaintFramedPreview(HDC hdc, const RECT& client, const WatermarkRecord& record, bool rtl) {
   const RECT rc{client.left + 1, client.top + 1, client.right - 1, client.bottom - 1};
   const int w = rc.right - rc.left + 2, h = rc.bottom - rc.top + 2;
   if (w <= 8 || h <= 8) return;
@@ -296,6 +297,15 @@ void PaintWatermarkPreviewInto(HDC hdc, const RECT& client, const WatermarkRecor
   SelectObject(mem, oldBitmap);
   DeleteObject(bitmap);
   DeleteDC(mem);
+}
+
+}  // namespace
+
+// The control's context is the dialog's: its layout is put back as it was found.
+void PaintWatermarkPreviewInto(HDC hdc, const RECT& client, const WatermarkRecord& record, bool rtl) {
+  const DWORD previous = rtl ? SetLayout(hdc, LAYOUT_RTL) : GDI_ERROR;
+  PaintFramedPreview(hdc, client, record, rtl);
+  if (previous != GDI_ERROR) SetLayout(hdc, previous);
 }
 
 void PaintWatermarkPreview(const DRAWITEMSTRUCT& item, const WatermarkRecord& record) {
