@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_channel.h"
 #include "bench_ratio.h"
 #include "core/pdev.h"
 #include "platform/spooler_admin.h"
@@ -52,36 +53,6 @@ const std::string& Stream() {
   }();
   return s;
 }
-
-// A PDEV whose channel drains into a job on a /dev/null printer.
-class Channel {
- public:
-  Channel() {
-    char dir[] = "/tmp/rt7700-bench-XXXXXX";
-    root_ = mkdtemp(dir);
-    platform::hooks::SetPlatformRoot(root_);
-    platform::spooler::AddPrinter({u"Bench", u"Taliro R7700 PCL5e", "", "", u"winprint", "/dev/null", {}});
-    OpenPrinterW(u"Bench", &printer_, nullptr);
-    DOC_INFO_1W doc{const_cast<LPWSTR>(u"bench"), nullptr, nullptr};
-    StartDocPrinterW(printer_, 1, reinterpret_cast<LPBYTE>(&doc));
-    pdev_ = static_cast<render::Pdev*>(GlobalAlloc(GPTR, sizeof(render::Pdev)));
-    render::ResetOutputBuffer(*pdev_);
-    pdev_->printer = printer_;
-  }
-  ~Channel() {
-    EndDocPrinter(printer_);
-    ClosePrinter(printer_);
-    GlobalFree(pdev_);
-    std::string cmd = "rm -rf '" + root_ + "'";
-    (void)std::system(cmd.c_str());
-  }
-  render::Pdev& pdev() { return *pdev_; }
-
- private:
-  std::string root_;
-  HANDLE printer_ = nullptr;
-  render::Pdev* pdev_ = nullptr;
-};
 
 void BM_Memcpy(benchmark::State& state) {
   const std::string& s = Stream();

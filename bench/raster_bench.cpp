@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_channel.h"
 #include "bench_ratio.h"
 #include "core/pdev.h"
 #include "devmode/tracked_alloc.h"
@@ -72,40 +73,6 @@ const std::vector<uint8_t>& Photo() {
   }();
   return photo;
 }
-
-// A PDEV whose channel drains into a job on a /dev/null printer.
-class Channel {
- public:
-  Channel() {
-    char dir[] = "/tmp/rt7700-bench-XXXXXX";
-    root_ = mkdtemp(dir);
-    platform::hooks::SetPlatformRoot(root_);
-    platform::spooler::AddPrinter({u"Bench", u"Taliro R7700 PCL5e", "", "", u"winprint", "/dev/null", {}});
-    OpenPrinterW(u"Bench", &printer_, nullptr);
-    DOC_INFO_1W doc{const_cast<LPWSTR>(u"bench"), nullptr, nullptr};
-    StartDocPrinterW(printer_, 1, reinterpret_cast<LPBYTE>(&doc));
-    pdev_ = static_cast<render::Pdev*>(GlobalAlloc(GPTR, sizeof(render::Pdev)));
-    render::ResetOutputBuffer(*pdev_);
-    pdev_->printer = printer_;
-    pdev_->doc.scaleX = pdev_->doc.scaleY = 100;
-    pdev_->doc.nupFactor = 1.0;
-  }
-  ~Channel() {
-    EndDocPrinter(printer_);
-    ClosePrinter(printer_);
-    for (render::RasterBuffer& b : pdev_->raster)
-      if (b.data != nullptr) devmode::TrackedFree(b.data);
-    GlobalFree(pdev_);
-    std::string cmd = "rm -rf '" + root_ + "'";
-    (void)std::system(cmd.c_str());
-  }
-  render::Pdev& pdev() { return *pdev_; }
-
- private:
-  std::string root_;
-  HANDLE printer_ = nullptr;
-  render::Pdev* pdev_ = nullptr;
-};
 
 void BM_MemcpyPage(benchmark::State& state) {
   const std::vector<uint8_t>& page = TextPage();
