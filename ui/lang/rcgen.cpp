@@ -1,7 +1,10 @@
 // Turns a language's text sources into the C++ source of its module file: string table,
 // dialog templates, pictures and the manifest, behind the table LoadLibraryW reads.
 //
-//   rcgen OUT.cpp STRINGS.txt DIALOGS.txt PICTURES.txt
+//   rcgen OUT.cpp STRINGS DIALOGS PICTURES.txt
+//
+// STRINGS and DIALOGS are each a file or a folder; a folder's *.txt files are read in name order,
+// so every page keeps its texts in a file of its own. An id given twice fails the build.
 //
 // strings:  "<id><TAB><text>" (UTF-8; \n, \t and \\ escapes); '#' starts a comment line.
 // dialogs:  "dialog <id> <caption string id>" then "control <id> <class> [options]" lines, kept as
@@ -10,8 +13,10 @@
 //           the build.
 // pictures: "picture <id> <width> <height> <cols> <rows>" a page with cols x rows cells;
 //           "icon <id> <size>".
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <map>
@@ -87,8 +92,21 @@ std::vector<std::string> Lines(const std::string& path) {
   return out;
 }
 
-void Strings(const std::string& path, std::vector<Resource>& out) {
-  std::map<uint32_t, bool> seen;
+// The file itself, or a folder's *.txt files in name order.
+std::vector<std::string> Sources(const std::string& path) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  if (!fs::is_directory(path, ec)) return {path};
+  std::vector<std::string> files;
+  for (const auto& e : fs::directory_iterator(path, ec)) {
+    if (e.path().extension() == ".txt") files.push_back(e.path().string());
+  }
+  if (ec) Fail("cannot list " + path);
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+void Strings(const std::string& path, std::map<uint32_t, std::string>& seen, std::vector<Resource>& out) {
   int n = 0;
   for (const auto& line : Lines(path)) {
     ++n;
@@ -96,8 +114,8 @@ void Strings(const std::string& path, std::vector<Resource>& out) {
     size_t tab = line.find('\t');
     if (tab == std::string::npos) Fail(path + ":" + std::to_string(n) + ": expected <id><TAB><text>");
     uint32_t id = static_cast<uint32_t>(std::stoul(line.substr(0, tab)));
-    if (seen[id]) Fail(path + ":" + std::to_string(n) + ": string " + std::to_string(id) + " twice");
-    seen[id] = true;
+    auto [where, fresh] = seen.emplace(id, path + ":" + std::to_string(n));
+    if (!fresh) Fail(path + ":" + std::to_string(n) + ": string " + std::to_string(id) + " already at " + where->second);
     std::u16string text = Utf8ToUtf16(Unescape(line.substr(tab + 1)), path + ":" + std::to_string(n));
     if (text.empty()) Fail(path + ":" + std::to_string(n) + ": empty string");
     Resource r{kString, id, {}};
@@ -109,7 +127,7 @@ void Strings(const std::string& path, std::vector<Resource>& out) {
   }
 }
 
-void Dialogs(const std::string& path, std::vector<Resource>& out) {
+void Dialogs(const std::string& path, std::map<uint32_t, std::string>& seen, std::vector<Resource>& out) {
   Resource* current = nullptr;
   for (const auto& line : Lines(path)) {
     if (line.empty() || line[0] == '#') continue;
@@ -119,6 +137,8 @@ void Dialogs(const std::string& path, std::vector<Resource>& out) {
     if (kind == "dialog") {
       uint32_t id;
       words >> id;
+      auto [where, fresh] = seen.emplace(id, path);
+      if (!fresh) Fail(path + ": dialog " + std::to_string(id) + " already in " + where->second);
       out.push_back({kDialog, id, {}});
       current = &out.back();
     } else if (current == nullptr) {
@@ -211,10 +231,11 @@ constexpr char kManifestText[] =
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 5) Fail("usage: rcgen OUT.cpp STRINGS.txt DIALOGS.txt PICTURES.txt");
+  if (argc != 5) Fail("usage: rcgen OUT.cpp STRINGS DIALOGS PICTURES.txt");
   std::vector<Resource> resources;
-  Strings(argv[2], resources);
-  Dialogs(argv[3], resources);
+  std::map<uint32_t, std::string> strings, dialogs;
+  for (const auto& file : Sources(argv[2])) Strings(file, strings, resources);
+  for (const auto& file : Sources(argv[3])) Dialogs(file, dialogs, resources);
   Pictures(argv[4], resources);
   resources.push_back({kManifest, 2, std::vector<uint8_t>(kManifestText, kManifestText + sizeof kManifestText - 1)});
 
