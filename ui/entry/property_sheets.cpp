@@ -9,6 +9,7 @@
 #include "devmode/trace.h"
 #include "entry/devmode_conversion.h"
 #include "entry/language.h"
+#include "pages/pages.h"
 #include "win/actctx.h"
 #include "win/modules.h"
 
@@ -34,41 +35,6 @@ HANDLE gContext = nullptr;
 
 std::mutex gControllersLock;
 std::unordered_map<std::thread::id, std::unique_ptr<PageControllerSet>> gControllers;
-
-SheetState* StateOf(HWND dialog) {
-  if (gWindow.getWindowLongPtr == nullptr) return nullptr;
-  return reinterpret_cast<SheetState*>(gWindow.getWindowLongPtr(dialog, DWLP_USER));
-}
-
-// What every page does until its controls are built: remember the sheet state, apply on
-// PSN_APPLY and forget an earlier apply on PSN_RESET.
-LONG_PTR PageMessage(HWND dialog, UINT message, LPARAM lParam) {
-  if (message == WM_INITDIALOG) {
-    const auto* page = reinterpret_cast<const PROPSHEETPAGEW*>(lParam);
-    if (page != nullptr && gWindow.setWindowLongPtr != nullptr) gWindow.setWindowLongPtr(dialog, DWLP_USER, page->lParam);
-    return TRUE;
-  }
-  if (message != WM_NOTIFY || lParam == 0) return FALSE;
-  const auto* notification = reinterpret_cast<const NMHDR*>(lParam);
-  SheetState* state = StateOf(dialog);
-  if (state == nullptr) return FALSE;
-  if (notification->code == PSN_APPLY) {
-    ApplySheetResult(dialog, state);
-    return TRUE;
-  }
-  if (notification->code == PSN_RESET) {
-    state->applied = 0;
-    return TRUE;
-  }
-  return FALSE;
-}
-
-LONG_PTR WINAPI BasicPageProc(HWND d, UINT m, WPARAM, LPARAM l) { return PageMessage(d, m, l); }
-LONG_PTR WINAPI PaperImagePageProc(HWND d, UINT m, WPARAM, LPARAM l) { return PageMessage(d, m, l); }
-LONG_PTR WINAPI LayoutPageProc(HWND d, UINT m, WPARAM, LPARAM l) { return PageMessage(d, m, l); }
-LONG_PTR WINAPI WatermarkPageProc(HWND d, UINT m, WPARAM, LPARAM l) { return PageMessage(d, m, l); }
-LONG_PTR WINAPI PowerPageProc(HWND d, UINT m, WPARAM, LPARAM l) { return PageMessage(d, m, l); }
-LONG_PTR WINAPI DeviceOptionsPageProc(HWND d, UINT m, WPARAM, LPARAM l) { return PageMessage(d, m, l); }
 
 constexpr PageEntry kDocumentPages[] = {
     {111, 106, BasicPageProc},
@@ -201,6 +167,7 @@ LONG DocumentSheetWithoutUi(DOCUMENTPROPERTYHEADER* header) {
 }  // namespace
 
 void SetSheetWindowCalls(const SheetWindowCalls& calls) { gWindow = calls; }
+const SheetWindowCalls& CurrentSheetWindowCalls() { return gWindow; }
 
 SheetWindowCalls PlatformSheetWindowCalls() {
   return {SetWindowLongPtrW, GetWindowLongPtrW, GetParent, SendMessageW, InitCommonControlsEx};

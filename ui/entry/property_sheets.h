@@ -32,12 +32,19 @@ class PageController {
   virtual void CommitInto(SheetState&) {}
 };
 
-enum class ControllerSlot : size_t { DecorationEditor = 0, CustomPaperEditor = 1 };
+enum class ControllerSlot : size_t {
+  DecorationEditor = 0,   // the watermark page's list and editors
+  CustomPaperEditor = 1,  // the basic page's custom papers and favourites
+  Layout = 2,             // the layout page's controls and zoom limits
+  FontFamilies = 3,       // the font family cache of the substitution dialog
+  Device = 4,             // the printer properties' pages
+};
 constexpr size_t kControllerSlots = 5;
 
 struct PageControllerSet {
   std::array<std::unique_ptr<PageController>, kControllerSlots> slots;
   PageController* get(ControllerSlot s) const { return slots[static_cast<size_t>(s)].get(); }
+  std::unique_ptr<PageController>& at(ControllerSlot s) { return slots[static_cast<size_t>(s)]; }
 };
 
 // The calling thread's set, created on first use; keyed by the full thread id.
@@ -47,8 +54,8 @@ PageControllerSet* FindThreadPageControllers();
 // Destroys the calling thread's set (document sheet DESTROY).
 void DestroyThreadPageControllers();
 
-// The window calls the pages make. The platform's dialog windows are not part of this build yet:
-// until they are, the calls are skipped unless a test installs its own.
+// The calls through which pages reach their sheet (DWLP_ values, the sheet window, PSM_ messages);
+// tests of the entry points may record them instead of opening windows.
 struct SheetWindowCalls {
   LONG_PTR (*setWindowLongPtr)(HWND, int, LONG_PTR) = nullptr;
   LONG_PTR (*getWindowLongPtr)(HWND, int) = nullptr;
@@ -58,6 +65,7 @@ struct SheetWindowCalls {
 };
 // The pages reach their windows through these; tests may record them instead.
 void SetSheetWindowCalls(const SheetWindowCalls& calls);
+const SheetWindowCalls& CurrentSheetWindowCalls();
 SheetWindowCalls PlatformSheetWindowCalls();
 
 // Process detach: the activation context and the shared language module.
