@@ -37,6 +37,8 @@ PLATFORM_API bool Type(HWND control, std::u16string_view text);
 PLATFORM_API bool Spin(HWND upDown, int steps);        // UDN_DELTAPOS, buddy text, WM_VSCROLL
 PLATFORM_API bool Slide(HWND trackBar, int position);  // WM_HSCROLL TB_THUMBPOSITION, TB_ENDTRACK
 PLATFORM_API bool Help(HWND control);                  // F1: WM_HELP to the dialog
+// A left click at (x, y) of a dialog's client area outside its controls: WM_LBUTTONDOWN, WM_LBUTTONUP.
+PLATFORM_API bool ClickAt(HWND dialog, int x, int y);
 
 PLATFORM_API HWND FindControl(HWND dialog, int id);
 // The first control whose text, without '&' marks, equals `text`.

@@ -68,6 +68,9 @@ constexpr UINT WM_COMMAND = 0x0111;
 constexpr UINT WM_TIMER = 0x0113;
 constexpr UINT WM_HSCROLL = 0x0114;
 constexpr UINT WM_VSCROLL = 0x0115;
+constexpr UINT WM_LBUTTONDOWN = 0x0201;
+constexpr UINT WM_LBUTTONUP = 0x0202;
+constexpr WPARAM MK_LBUTTON = 0x0001;
 constexpr UINT WM_USER = 0x0400;
 
 // Window styles.
@@ -264,6 +267,14 @@ struct HELPINFO {
 };
 static_assert(sizeof(HELPINFO) == 40);
 
+// System colours.
+constexpr int COLOR_WINDOW = 5;
+constexpr int COLOR_WINDOWTEXT = 8;
+constexpr int COLOR_HIGHLIGHT = 13;
+constexpr int COLOR_HIGHLIGHTTEXT = 14;
+constexpr int COLOR_BTNFACE = 15;
+constexpr int COLOR_GRAYTEXT = 17;
+
 // Window data: the DWLP_ offsets are the dialog's own; the GWL/GWLP indexes every window's.
 constexpr int DWLP_MSGRESULT = 0;
 constexpr int DWLP_DLGPROC = 8;
@@ -387,6 +398,10 @@ PLATFORM_API HWND WINAPI GetFocus();
 PLATFORM_API BOOL WINAPI InvalidateRect(HWND window, const RECT* rect, BOOL erase);
 PLATFORM_API BOOL WINAPI UpdateWindow(HWND window);
 PLATFORM_API BOOL WINAPI GetClientRect(HWND window, RECT* rect);
+// Relative to the top-level dialog's corner, which stands for the screen's origin.
+PLATFORM_API BOOL WINAPI GetWindowRect(HWND window, RECT* rect);
+// The colours of the default scheme (COLOR_WINDOW...); 0 for an unknown index.
+PLATFORM_API DWORD WINAPI GetSysColor(int index);
 // The layout is kept per device context and reported back; drawing is not mirrored.
 PLATFORM_API DWORD WINAPI SetLayout(HDC hdc, DWORD layout);
 PLATFORM_API DWORD WINAPI GetLayout(HDC hdc);

@@ -687,6 +687,8 @@ HWND CreateDialogWindow(HINSTANCE instance, LPCWSTR templateName, HWND parent, D
     c->visible = (t.style & WS_VISIBLE) != 0;
     c->text = t.text.fromModule ? moduleText(t.text.stringId) : t.text.literal;
     c->instance = instance;
+    c->x = PixelsX(t.x);
+    c->y = PixelsY(t.y);
     c->width = PixelsX(t.width);
     c->height = PixelsY(t.height);
     if (t.cls == ControlClass::kUpDown) {
@@ -957,6 +959,17 @@ bool Slide(HWND trackBar, int position) {
   Send(parent, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, static_cast<WORD>(w->pos)),
        reinterpret_cast<LPARAM>(trackBar));
   Send(parent, WM_HSCROLL, MAKEWPARAM(TB_ENDTRACK, 0), reinterpret_cast<LPARAM>(trackBar));
+  Pump();
+  return true;
+}
+
+bool ClickAt(HWND dialog, int x, int y) {
+  std::lock_guard g(S().lock);
+  Window* w = Quiet(dialog);
+  if (w == nullptr || w->kind != Kind::kDialog || !Reachable(dialog)) return false;
+  const LPARAM at = MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y));
+  Send(dialog, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  if (Quiet(dialog) != nullptr) Send(dialog, WM_LBUTTONUP, 0, at);
   Pump();
   return true;
 }
@@ -1516,6 +1529,20 @@ BOOL UpdateWindow(HWND window) {
     Window* x = platform::ui::Quiet(h);
     if (x != nullptr && x->dirty) platform::ui::Paint(h);
   }
+  return TRUE;
+}
+
+BOOL GetWindowRect(HWND window, RECT* rect) {
+  std::lock_guard g(S().lock);
+  Window* w = Find(window);
+  if (w == nullptr || rect == nullptr) return FALSE;
+  // The dialog's corner stands for the screen's origin.
+  LONG x = 0, y = 0;
+  for (Window* c = w; c != nullptr && c->kind == Kind::kControl; c = platform::ui::Quiet(c->parent)) {
+    x += c->x;
+    y += c->y;
+  }
+  *rect = RECT{x, y, x + w->width, y + w->height};
   return TRUE;
 }
 

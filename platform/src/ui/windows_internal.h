@@ -46,6 +46,7 @@ struct Window {
   HINSTANCE instance = nullptr;
   bool modal = false, ended = false;
   INT_PTR endResult = 0;
+  int x = 0, y = 0;           // pixels, in the parent
   int width = 0, height = 0;  // pixels
   UINT itemHeight = 16;
   bool dirty = false;
