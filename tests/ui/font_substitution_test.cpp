@@ -467,6 +467,7 @@ TEST(FontFaceListTest, VerticalFamiliesComeTwiceAndUnderscoresSortFirstAfterTheF
 TEST_F(FontSubstitutionTest, TheFontsFolderListsTheSourceFilesAndOpensThem) {
   WriteBytes(fontsSource_ / "b.ttf", EnglishFont(u"B"));
   WriteBytes(fontsSource_ / "a.TTC", TwoFontCollection(u"A1", u"A2"));
+  WriteBytes(fontsSource_ / "NODOT", {});
   WCHAR windows[MAX_PATH] = {};
   const UINT length = GetWindowsDirectoryW(windows, MAX_PATH);
   ASSERT_GT(length, 0u);
@@ -480,7 +481,7 @@ TEST_F(FontSubstitutionTest, TheFontsFolderListsTheSourceFilesAndOpensThem) {
   EXPECT_EQ(GetLastError(), ERROR_NO_MORE_FILES);
   EXPECT_TRUE(FindClose(search));
   EXPECT_FALSE(FindClose(search));
-  EXPECT_EQ(files, (std::vector<std::u16string>{u"a.TTC", u"b.ttf"}));
+  EXPECT_EQ(files, (std::vector<std::u16string>{u"NODOT", u"a.TTC", u"b.ttf"}));
   const std::u16string slashed = std::u16string(windows, length) + u"/Fonts/a.TTC";
   EXPECT_EQ(ui::fonts::ReadFullNamesOfFile(slashed), (std::vector<std::u16string>{u"A1", u"A2"}));
   EXPECT_EQ(FindFirstFileW((fonts + u"\\*.otf").c_str(), &found), INVALID_HANDLE_VALUE);
@@ -489,8 +490,9 @@ TEST_F(FontSubstitutionTest, TheFontsFolderListsTheSourceFilesAndOpensThem) {
   EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
   // A file that left the source leaves the folder.
   fs::remove(fontsSource_ / "b.ttf");
-  search = FindFirstFileW((fonts + u"\\*").c_str(), &found);
+  search = FindFirstFileW((fonts + u"\\*.tt?").c_str(), &found);
   ASSERT_NE(search, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(std::u16string(platform::WideField(found.cFileName, MAX_PATH)), u"a.TTC");
   EXPECT_FALSE(FindNextFileW(search, &found));
   FindClose(search);
 }

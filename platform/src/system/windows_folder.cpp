@@ -162,7 +162,8 @@ extern "C" HANDLE FindFirstFileW(LPCWSTR pattern, WIN32_FIND_DATAW* data) {
   std::u16string text(platform::WideField(pattern, 32768));
   std::replace(text.begin(), text.end(), u'\\', u'/');
   const size_t slash = text.rfind(u'/');
-  const std::u16string mask = slash == std::u16string::npos ? text : text.substr(slash + 1);
+  std::u16string mask = slash == std::u16string::npos ? text : text.substr(slash + 1);
+  if (mask == u"*.*") mask.resize(1);  // "*": as on Windows, names without a dot match too
   const std::string folder = slash == std::u16string::npos ? "." : platform::Utf16ToUtf8(text.substr(0, slash));
   if (mask.empty()) {
     SetLastError(ERROR_FILE_NOT_FOUND);
