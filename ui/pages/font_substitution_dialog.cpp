@@ -23,7 +23,6 @@ namespace {
 
 constexpr int kFaceList = 6901;
 constexpr int kChoice = 6902;
-constexpr int kFaceLabel = 6903;
 constexpr int kChoiceLabel = 6904;
 constexpr int kDefaults = 6905;
 constexpr int kHelpButton = 6906;
@@ -104,10 +103,6 @@ void SelectFirstFace(HWND dialog, DialogData& d) {
 }
 
 void Initialise(HWND dialog, DialogData& d) {
-  static constexpr std::pair<int, UINT> kLabels[] = {
-      {kFaceLabel, 6914}, {kChoiceLabel, 6915}, {kDefaults, 6912}, {kHelpButton, 6913}, {IDOK, 6910}, {IDCANCEL, 6911},
-  };
-  pages::SetLabels(dialog, d.module, kLabels);
   if (!fonts::ReadSubstitutionFile(d.table) || d.table.empty()) d.table = FreshTable();
   for (size_t i = 0; i < d.table.size(); ++i) {
     const LRESULT at = SendDlgItemMessageW(dialog, kFaceList, LB_ADDSTRING, 0,
