@@ -75,6 +75,12 @@ class BasicPageTest : public testsupport::EntryTest {
     }
     return u"?";
   }
+  static std::u16string BoxText(HWND dialog, int id) {
+    for (const auto& c : platform::ui::DescribeControls(dialog)) {
+      if (c.id == id) return c.text;
+    }
+    return u"?";
+  }
   static bool Checked(HWND button) {
     for (const auto& c : platform::ui::DescribeControls(::GetParent(button))) {
       if (c.window == button) return c.check == BST_CHECKED;
@@ -198,6 +204,31 @@ TEST_F(BasicPageTest, ACustomPaperMadeInTheEditorIsStoredSelectedAndListedNextTi
   ASSERT_TRUE(sheet->SwitchTo(0));
   EXPECT_EQ(Items(sheet->Find(kPaperList)).size(), 31u);
   EXPECT_TRUE(platform::ui::Choose(sheet->Find(kPaperList), u"Card (139 x 215mm)"));
+}
+
+TEST_F(BasicPageTest, TheEditorStartsFromTheSelectedPaperInTheLanguagesDecimalSign) {
+  SetLanguage(u"German");
+  auto sheet = Open();
+  ASSERT_TRUE(sheet->SwitchTo(0));
+  QueueEditor(u"Beleg", u"100", u"200.5");
+  ASSERT_TRUE(Click(sheet->Find(kCustomPaper)));
+  std::u16string shown[4];
+  QueueModalScript([&shown](HWND d) {
+    shown[0] = BoxText(d, kEditorName);
+    shown[1] = BoxText(d, kEditorHeight);
+    EXPECT_TRUE(platform::ui::SetChecked(FindControl(d, kEditorInches), true));
+    shown[2] = BoxText(d, kEditorWidth);
+    shown[3] = BoxText(d, kEditorHeight);
+    EXPECT_TRUE(Click(FindControl(d, IDCANCEL)));
+  });
+  ASSERT_TRUE(Click(sheet->Find(kCustomPaper)));
+  EXPECT_EQ(shown[0], u"Beleg");
+  EXPECT_EQ(shown[1], u"200,5");
+  EXPECT_EQ(shown[2], u"3,94");
+  EXPECT_EQ(shown[3], u"7,89");
+  auto papers = ui::CustomPaperStore().Records();
+  ASSERT_EQ(papers.size(), 1u);
+  EXPECT_EQ(papers[0].unit, 1u) << "a cancelled editor changed the paper";
 }
 
 TEST_F(BasicPageTest, TheEditorRefusesWhatTheStoreWouldNotKeepAndSaysWhy) {
@@ -335,6 +366,34 @@ TEST_F(BasicPageTest, FavouritesAreSavedReplacedAppliedAndDeletedAndOutliveTheSh
   ASSERT_TRUE(Click(sheet->Find(kDelete)));
   EXPECT_EQ(Messages().size(), 1u);
   EXPECT_EQ(FavoriteNames(), std::vector<std::u16string>{defaultName});
+}
+
+// The settings file is the user's, shared by every printer of the driver and by older drivers.
+TEST_F(BasicPageTest, AFavouriteFromElsewhereIsAppliedWithinRangeAndKeepsThisPrinter) {
+  auto sheet = Open();
+  ASSERT_TRUE(sheet->SwitchTo(0));
+  StoredDevmode foreign = Current(u"Lab printer");
+  foreign.pub.dmPaperSize = 300;  // a custom paper deleted since
+  foreign.pub.dmCopies = 5000;
+  foreign.pub.dmOrientation = DMORIENT_LANDSCAPE;
+  foreign.priv.MultipleUp = 99;
+  foreign.priv.Thickness = 2;
+  auto record = std::make_unique<ui::SettingsRecord>();
+  ui::PackSettingsRecord(foreign, *record);
+  ASSERT_TRUE(ui::FavoriteStore().Save(u"From the lab", ui::RecordBytes(*record)));
+  sheet = Open();  // lists it
+  ASSERT_TRUE(sheet->SwitchTo(0));
+  ASSERT_TRUE(platform::ui::Choose(sheet->Find(kFavorites), u"From the lab"));
+  ASSERT_TRUE(sheet->Ok());
+  StoredDevmode initial{};
+  ASSERT_TRUE(ui::InitialSheetSettings(&initial));
+  EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(out_.pub.dmDeviceName)), kPrinter);
+  EXPECT_EQ(out_.pub.dmPaperSize, initial.pub.dmPaperSize);
+  EXPECT_EQ(out_.pub.dmPaperWidth, initial.pub.dmPaperWidth);
+  EXPECT_EQ(out_.pub.dmCopies, 1);
+  EXPECT_EQ(out_.priv.MultipleUp, 1);
+  EXPECT_EQ(out_.pub.dmOrientation, DMORIENT_LANDSCAPE);
+  EXPECT_EQ(out_.priv.Thickness, 2);
 }
 
 TEST_F(BasicPageTest, TheSeventeenthFavouriteIsRefusedWithTheMessage) {
