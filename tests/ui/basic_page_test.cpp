@@ -35,6 +35,7 @@ enum : int {
   kEditorWidth = 6104,
   kEditorHeight = 6106,
   kEditorInches = 6109,
+  kEditorDelete = 6111,
   kTwoSided = 6219,
 };
 
@@ -293,12 +294,33 @@ TEST_F(BasicPageTest, ReplacingACustomPaperAsksAndKeepsItsIdAndTheSeventeenthIsR
   }
   EXPECT_TRUE(Messages().empty());
   ASSERT_EQ(ui::CustomPaperStore().Count(), 16);
-  auto editorOpened = std::make_shared<bool>(false);
-  QueueModalScript([editorOpened](HWND) { *editorOpened = true; });
+  EXPECT_EQ(Items(sheet->Find(kPaperList)).size(), 29u + 16u);
+  QueueEditor(u"Seventeen", u"100", u"200");
   ASSERT_TRUE(Click(sheet->Find(kCustomPaper)));
   EXPECT_EQ(Messages(), std::vector<std::u16string>{Text(5008)});
-  EXPECT_FALSE(*editorOpened);
-  EXPECT_EQ(Items(sheet->Find(kPaperList)).size(), 29u + 16u);
+  EXPECT_EQ(ui::CustomPaperStore().Count(), 16);
+
+  // The editor lists the stored papers and deletes one; deleting the page's own paper puts the
+  // driver's default paper in its place.
+  std::u16string shownWidth;
+  QueueModalScript([&shownWidth](HWND d) {
+    EXPECT_TRUE(platform::ui::Choose(FindControl(d, kEditorName), u"Other"));
+    shownWidth = BoxText(d, kEditorWidth);
+    EXPECT_TRUE(Type(FindControl(d, kEditorName), u"Paper 15"));  // the selected one
+    EXPECT_TRUE(Click(FindControl(d, kEditorDelete)));
+    EXPECT_TRUE(Type(FindControl(d, kEditorName), u"Paper 15"));
+    EXPECT_TRUE(Click(FindControl(d, kEditorDelete)));
+    EXPECT_TRUE(Click(FindControl(d, IDCANCEL)));
+  });
+  ASSERT_TRUE(Click(sheet->Find(kCustomPaper)));
+  EXPECT_EQ(shownWidth, u"120");
+  EXPECT_EQ(Messages(), std::vector<std::u16string>{Text(6069)}) << "the second delete";
+  EXPECT_EQ(ui::CustomPaperStore().Count(), 15);
+  EXPECT_EQ(Items(sheet->Find(kPaperList)).size(), 29u + 15u);
+  ASSERT_TRUE(sheet->Ok());
+  StoredDevmode initial{};
+  ASSERT_TRUE(ui::InitialSheetSettings(&initial));
+  EXPECT_EQ(out_.pub.dmPaperSize, initial.pub.dmPaperSize);
 }
 
 TEST_F(BasicPageTest, FavouritesAreSavedReplacedAppliedAndDeletedAndOutliveTheSheet) {

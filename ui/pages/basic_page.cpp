@@ -241,11 +241,6 @@ void DeleteFavoriteNow(HWND dialog, SheetState* state) {
 }
 
 void EditCustomPaper(HWND dialog, SheetState* state) {
-  CustomPaperStore store;
-  if (store.Count() >= store.Capacity()) {
-    ShowModuleMessage(dialog, state->languageModule, kMsgCustomPapersFull, kCaptionDriver, MB_OK | MB_ICONEXCLAMATION);
-    return;
-  }
   const devmode::CustomPaperRecord* selected = Controller().Find(Field(state, DM_PAPERSIZE));
   std::optional<devmode::CustomPaperRecord> start;
   if (selected != nullptr) start = *selected;

@@ -21,6 +21,7 @@ enum : int {
   kMillimetres = 6108,
   kInches = 6109,
   kLimits = 6110,
+  kDelete = 6111,
 };
 
 constexpr UINT kTextLimitsMm = 6057;
@@ -30,6 +31,7 @@ constexpr UINT kMsgNameTooLong = 6062;
 constexpr UINT kMsgSizeMm = 6063;
 constexpr UINT kMsgSizeIn = 6064;
 constexpr UINT kMsgNotSaved = 6065;
+constexpr UINT kMsgNoSuchPaper = 6069;
 
 constexpr uint32_t kUnitMm = 1, kUnitIn = 2;
 constexpr double kPerInch = 600.0, kMmPerInch = 25.4;
@@ -106,16 +108,54 @@ void ChangeUnit(HWND dialog, Editor& e, uint32_t unit) {
   ShowLimits(dialog, e);
 }
 
-void Init(HWND dialog, Editor& e) {
-  if (e.start != nullptr) {
-    e.unit = e.start->unit == kUnitIn ? kUnitIn : kUnitMm;
-    std::u16string name(platform::WideField(e.start->name, std::size(e.start->name)));
-    SetDlgItemTextW(dialog, kName, name.c_str());
-    SetDlgItemTextW(dialog, kWidth, FormatSize(e.start->widthExact, e.unit).c_str());
-    SetDlgItemTextW(dialog, kHeight, FormatSize(e.start->heightExact, e.unit).c_str());
-  }
+void ShowPaper(HWND dialog, Editor& e, const devmode::CustomPaperRecord& paper) {
+  e.unit = paper.unit == kUnitIn ? kUnitIn : kUnitMm;
+  SetDlgItemTextW(dialog, kWidth, FormatSize(paper.widthExact, e.unit).c_str());
+  SetDlgItemTextW(dialog, kHeight, FormatSize(paper.heightExact, e.unit).c_str());
   CheckRadioButton(dialog, kMillimetres, kInches, e.unit == kUnitIn ? kInches : kMillimetres);
   ShowLimits(dialog, e);
+}
+
+std::u16string NameOf(const devmode::CustomPaperRecord& paper) {
+  return std::u16string(platform::WideField(paper.name, std::size(paper.name)));
+}
+
+// The name box lists the stored papers; choosing one shows its size.
+void FillNames(HWND dialog) {
+  SendDlgItemMessageW(dialog, kName, CB_RESETCONTENT, 0, 0);
+  for (const auto& paper : CustomPaperStore().Records()) {
+    SendDlgItemMessageW(dialog, kName, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(NameOf(paper).c_str()));
+  }
+}
+
+void Init(HWND dialog, Editor& e) {
+  FillNames(dialog);
+  CheckRadioButton(dialog, kMillimetres, kInches, kMillimetres);
+  ShowLimits(dialog, e);
+  if (e.start != nullptr) {
+    SetDlgItemTextW(dialog, kName, NameOf(*e.start).c_str());
+    ShowPaper(dialog, e, *e.start);
+  }
+}
+
+void NameChosen(HWND dialog, Editor& e) {
+  LRESULT index = SendDlgItemMessageW(dialog, kName, CB_GETCURSEL, 0, 0);
+  if (index < 0) return;
+  auto papers = CustomPaperStore().Records();
+  if (static_cast<size_t>(index) < papers.size()) ShowPaper(dialog, e, papers[static_cast<size_t>(index)]);
+}
+
+// Removes the paper the name box names; the box then starts a new paper.
+void Delete(HWND dialog, const Editor& e) {
+  std::u16string name = TrimName(ItemText(dialog, kName));
+  CustomPaperStore store;
+  if (name.empty() || !store.Remove(name)) {
+    ShowModuleMessage(dialog, Module(e), name.empty() ? kMsgNameEmpty : kMsgNoSuchPaper, kCaptionDriver,
+                      MB_OK | MB_ICONEXCLAMATION);
+    return;
+  }
+  FillNames(dialog);
+  for (int box : {kName, kWidth, kHeight}) SetDlgItemTextW(dialog, box, u"");
 }
 
 void Save(HWND dialog, Editor& e) {
@@ -153,8 +193,15 @@ INT_PTR WINAPI EditorProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
     return TRUE;
   }
   auto* e = reinterpret_cast<Editor*>(GetWindowLongPtrW(dialog, DWLP_USER));
-  if (e == nullptr || message != WM_COMMAND || HIWORD(static_cast<DWORD>(wParam)) != BN_CLICKED) return FALSE;
+  if (e == nullptr || message != WM_COMMAND) return FALSE;
+  const WORD code = HIWORD(static_cast<DWORD>(wParam));
+  if (LOWORD(static_cast<DWORD>(wParam)) == kName && code == CBN_SELCHANGE) {
+    NameChosen(dialog, *e);
+    return TRUE;
+  }
+  if (code != BN_CLICKED) return FALSE;
   switch (LOWORD(static_cast<DWORD>(wParam))) {
+    case kDelete: Delete(dialog, *e); return TRUE;
     case IDOK: Save(dialog, *e); return TRUE;
     case IDCANCEL: EndDialog(dialog, 0); return TRUE;
     case kMillimetres: ChangeUnit(dialog, *e, kUnitMm); return TRUE;
