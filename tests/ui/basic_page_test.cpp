@@ -400,6 +400,8 @@ TEST_F(BasicPageTest, AFavouriteFromElsewhereIsAppliedWithinRangeAndKeepsThisPri
   foreign.pub.dmOrientation = DMORIENT_LANDSCAPE;
   foreign.priv.MultipleUp = 99;
   foreign.priv.Thickness = 2;
+  foreign.pub.dmMediaType = 2;  // transparencies are not turned over
+  foreign.pub.dmDuplex = DMDUP_VERTICAL;
   auto record = std::make_unique<ui::SettingsRecord>();
   ui::PackSettingsRecord(foreign, *record);
   ASSERT_TRUE(ui::FavoriteStore().Save(u"From the lab", ui::RecordBytes(*record)));
@@ -416,6 +418,8 @@ TEST_F(BasicPageTest, AFavouriteFromElsewhereIsAppliedWithinRangeAndKeepsThisPri
   EXPECT_EQ(out_.priv.MultipleUp, 1);
   EXPECT_EQ(out_.pub.dmOrientation, DMORIENT_LANDSCAPE);
   EXPECT_EQ(out_.priv.Thickness, 2);
+  EXPECT_EQ(out_.pub.dmMediaType, 2u);
+  EXPECT_EQ(out_.pub.dmDuplex, DMDUP_SIMPLEX);
 }
 
 TEST_F(BasicPageTest, TheSeventeenthFavouriteIsRefusedWithTheMessage) {

@@ -181,8 +181,9 @@ void Init(HWND dialog, SheetState* state) {
 
 void ApplyFavorite(HWND dialog, SheetState* state) {
   LRESULT index = SendDlgItemMessageW(dialog, kFavorites, CB_GETCURSEL, 0, 0);
+  if (index < 0) return;
   LRESULT length = SendDlgItemMessageW(dialog, kFavorites, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
-  if (index < 0 || length <= 0) return;
+  if (length <= 0) return;
   std::u16string name(static_cast<size_t>(length) + 1, u'\0');
   SendDlgItemMessageW(dialog, kFavorites, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(name.data()));
   name.resize(static_cast<size_t>(length));
@@ -205,6 +206,7 @@ void ApplyFavorite(HWND dialog, SheetState* state) {
   devmode::ValidatePrivateBlock(&working.priv, pages::ModuleText(state->languageModule, kDefaultFavoriteName));
   for (DWORD f : {DM_ORIENTATION, DM_COPIES, DM_COLLATE, DM_MEDIATYPE}) Field(state, f);
   std::memset(working.priv.CustomPaperSize, 0, sizeof working.priv.CustomPaperSize);
+  if (pages::TwoSidedDuplex(Field(state, DM_DUPLEX)) && !pages::TwoSidedAllowed(state)) pages::MakeOneSided(state);
   FillPapers(dialog, state);
   RepairPaper(dialog, state);
   ShowSettings(dialog, state);
@@ -229,14 +231,17 @@ void SaveFavoriteNow(HWND dialog, SheetState* state) {
 
 void DeleteFavoriteNow(HWND dialog, SheetState* state) {
   std::u16string text = ComboText(dialog, kFavorites);
-  EditOutcome outcome = DeleteFavorite(*std::make_unique<FavoriteStore>(), dialog, text);
+  FavoriteStore store;
+  EditOutcome outcome = DeleteFavorite(store, dialog, text);
   if (outcome == EditOutcome::NotFound) pages::ShowConflict(dialog, state, kMsgFavoriteUnknown);
   if (outcome != EditOutcome::Deleted) return;
-  if (int old = FindExact(dialog, kFavorites, TrimName(text.substr(0, kFavoriteBoxChars))); old >= 0) {
+  const std::u16string name = TrimName(text.substr(0, kFavoriteBoxChars));
+  if (int old = FindExact(dialog, kFavorites, name); old >= 0) {
     SendDlgItemMessageW(dialog, kFavorites, CB_DELETESTRING, static_cast<WPARAM>(old), 0);
   }
-  SetDlgItemTextW(dialog, kFavorites, u"");
   ShowSettings(dialog, state);
+  // The settings in use may carry the deleted name; the box does not offer it again.
+  if (ComboText(dialog, kFavorites) == name) SetDlgItemTextW(dialog, kFavorites, u"");
   pages::MarkChanged(dialog);
 }
 

@@ -27,7 +27,6 @@ enum : int {
 };
 
 constexpr LONG kMinCopies = 1, kMaxCopies = 999;
-constexpr uint16_t kPoster = 22;  // MultipleUp
 
 constexpr pages::Choice kSources[] = {{4017, DMBIN_AUTO}, {4019, DMBIN_UPPER}, {4018, DMBIN_MANUAL}};
 constexpr pages::Choice kMediaTypes[] = {{6250, 1},   {6251, 264}, {6252, 257}, {6253, 259},
@@ -139,20 +138,12 @@ void CopiesSettled(HWND dialog, SheetState* state) {
   WriteCopies(dialog, state, copies);
 }
 
-// Why two-sided printing cannot be had with the current settings; 0 when it can.
-UINT TwoSidedRefusal(SheetState* state) {
-  if (!pages::TwoSidedPaperSize(Field(state, DM_PAPERSIZE))) return pages::kMsgTwoSidedPaper;
-  if (!pages::TwoSidedMedia(Field(state, DM_MEDIATYPE))) return pages::kMsgTwoSidedMedia;
-  if (Private16(state, "MultipleUp") == kPoster) return pages::kMsgTwoSidedPoster;
-  return 0;
-}
-
 void TwoSidedChosen(HWND dialog, SheetState* state) {
   const LONG current = Field(state, DM_DUPLEX);
   const LONG chosen = pages::SelectedChoice(dialog, kTwoSided, current);
   if (chosen == current) return;
   if (pages::TwoSidedDuplex(chosen)) {
-    if (UINT refusal = TwoSidedRefusal(state)) {
+    if (UINT refusal = 0; !pages::TwoSidedAllowed(state, &refusal)) {
       pages::ShowConflict(dialog, state, refusal);
       pages::MakeOneSided(state);
       pages::SelectChoice(dialog, kTwoSided, DMDUP_SIMPLEX);

@@ -29,6 +29,10 @@ constexpr UINT kMsgTwoSidedMedia = 6241;       // two-sided refused: the media t
 constexpr UINT kMsgTwoSidedPoster = 6242;      // two-sided refused: poster printing
 constexpr UINT kMsgMediaOneSided = 6243;       // a one-sided media chosen while two-sided is on
 
+// Whether the working devmode's paper, media and layout let the printer turn the sheet; when
+// they do not, `why` (if given) is the message that says which of them stands in the way.
+bool TwoSidedAllowed(SheetState* state, UINT* why = nullptr);
+
 // Turns two-sided printing off: dmDuplex and the private Duplex (which only the value 5 uses).
 void MakeOneSided(SheetState* state);
 
