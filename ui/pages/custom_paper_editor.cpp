@@ -214,7 +214,7 @@ INT_PTR WINAPI EditorProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
 
 uint32_t RunCustomPaperEditor(HWND owner, SheetState* state, const devmode::CustomPaperRecord* start) {
   if (state == nullptr || state->languageModule == nullptr) return 0;
-  Editor editor{state, start};
+  Editor editor{state, start, kUnitMm};
   INT_PTR result = DialogBoxParamW(state->languageModule, MAKEINTRESOURCEW(kCustomPaperDialog), owner, EditorProc,
                                    reinterpret_cast<LPARAM>(&editor));
   return result > 0 ? static_cast<uint32_t>(result) : 0;
