@@ -113,6 +113,7 @@ TEST(PreferencesSession, AJobThatSetsNothingPrintsWithThePrintersDefaults) {
   platform::hooks::SetPlatformRoot(root);
   auto printer = platform::spooler::FindPrinter(u"Taliro R7700 PCL5e");
   ASSERT_TRUE(printer);
+  platform::hooks::SetCountryCode(49);  // as the tool's test mode, so that the paper is the same
   rt7700print::JobSettings settings;
   ASSERT_FALSE(rt7700print::ApplySetting(settings, "number-up", "4", "test", "number-up").has_value());
   devmode::StoredDevmode fourUp{};

@@ -57,7 +57,7 @@ TEST(PreferencesScript, ReadsEveryActionWithItsArguments) {
       "}\n"
       "click Save\n"
       "ok\n");
-  ASSERT_EQ(a.size(), 11u);
+  ASSERT_EQ(a.size(), 12u);
   EXPECT_EQ(a[0].verb, Verb::Page);
   EXPECT_EQ(a[0].text, "Layout");
   EXPECT_EQ(a[0].number, 0) << "a title, not a position";
@@ -79,6 +79,7 @@ TEST(PreferencesScript, ReadsEveryActionWithItsArguments) {
   EXPECT_EQ(a[9].body[0].where, "prefs.txt line 11");
   EXPECT_EQ(a[9].body[1].verb, Verb::Ok);
   EXPECT_EQ(a[10].control.text, "Save");
+  EXPECT_EQ(a[11].verb, Verb::Ok);
   EXPECT_EQ(Parsed("page 3")[0].number, 3);
 }
 
@@ -192,7 +193,7 @@ TEST_F(PreferencesToolTest, ShowListsEveryPageWithItsControlsAndChangesNothing) 
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("Sheet \"Fake sheet\"\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("Page 1 \"General\" (current)\n"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("  1006 combo {*Red | Green | Blue}\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("  1006 combo \"Red\" {*Red | Green | Blue}\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("  1004 check \"Locked\" [ ] disabled\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("  1002 edit \"1\"\n"), std::string::npos) << r.out;
   // The second page was never opened by the script; --show opens it to list it.
@@ -266,7 +267,7 @@ TEST_F(PreferencesToolTest, RefusedActionsExitOneAndApplyNothing) {
 
   r = Run({"Office", "-e", "type 1002 \"12x\""});
   EXPECT_EQ(r.status, 1) << "a number-only edit refuses letters";
-  EXPECT_NE(r.err.find("control 1002 refused the text \"12x\""), std::string::npos) << r.err;
+  EXPECT_EQ(r.err, "rt7700-preferences: -e 1: control 1002 refused the text \"12x\" (it holds \"12\")\n");
 }
 
 TEST_F(PreferencesToolTest, UnknownPagesControlsAndEntriesAreBadScripts) {

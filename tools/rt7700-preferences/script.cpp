@@ -54,7 +54,9 @@ std::variant<std::vector<Token>, Failure> Tokens(const std::string& text) {
       ++i;
     } else if (c == ' ' || c == '\t' || c == '\r') {
       ++i;
-    } else if (c == '#') {
+    } else if (c == '#' && (out.empty() || out.back().kind == Token::End || i + 1 == text.size() ||
+                            std::string_view(" \t\r\n").find(text[i + 1]) != std::string_view::npos)) {
+      // A comment: '#' first on a line or before a space; #ff8000 is a word.
       while (i < text.size() && text[i] != '\n') ++i;
     } else if (c == '{' || c == '}') {
       out.push_back({c == '{' ? Token::Open : Token::Close, std::string(1, c), line});
@@ -80,7 +82,7 @@ std::variant<std::vector<Token>, Failure> Tokens(const std::string& text) {
       out.push_back(std::move(t));
     } else {
       Token t{Token::Word, "", line};
-      while (i < text.size() && std::string_view(" \t\r\n;#{}\"").find(text[i]) == std::string_view::npos)
+      while (i < text.size() && std::string_view(" \t\r\n;{}\"").find(text[i]) == std::string_view::npos)
         t.text += text[i++];
       out.push_back(std::move(t));
     }

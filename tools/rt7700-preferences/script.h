@@ -1,5 +1,5 @@
 // The action language of rt7700-preferences: what a user does on a property sheet, one action a
-// line (or separated by ';'), '#' starting a comment.
+// line (or separated by ';'); '#' first on a line or before a space starts a comment.
 //
 //   page Layout                      switch to a page by its title or its number (1 = first)
 //   choose 1300 "4 Pages per Sheet"  pick a combo or list entry by its text

@@ -219,10 +219,15 @@ std::optional<RunError> SheetSession::OnControl(const Action& a, HWND dialog) {
       done = pui::ChooseIndex(control, static_cast<int>(a.number));
       break;
     case Verb::Check: done = pui::SetChecked(control, a.on); break;
-    case Verb::Type:
+    case Verb::Type: {
+      // Keys the control refuses (ES_NUMBER, its limit) are dropped as a user's would be.
       done = pui::Type(control, platform::Utf8ToUtf16(a.text));
-      if (!done) return refused(name + " refused the text \"" + a.text + "\"");
+      auto after = Describe(dialog, control);
+      if (!done || (after && after->text != platform::Utf8ToUtf16(a.text)))
+        return refused(name + " refused the text \"" + a.text + "\"" +
+                       (done && after ? " (it holds " + Quoted(after->text) + ")" : std::string()));
       break;
+    }
     case Verb::Click: done = pui::Click(control); break;
     case Verb::DoubleClick:
       if (info->selection < 0) return refused(name + " has no selected entry to double-click");
