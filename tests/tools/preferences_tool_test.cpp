@@ -265,6 +265,13 @@ TEST_F(PreferencesToolTest, RefusedActionsExitOneAndApplyNothing) {
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("-e 1: apply: the Apply button is disabled"), std::string::npos) << r.err;
 
+  // What an apply before the refusal applied stays, as the sheet reported it.
+  r = Run({"Office", "-e", "type 1002 \"6\"; apply", "-e", "type 1002 \"9\"; check 1004 on"});
+  EXPECT_EQ(r.status, 1);
+  auto bytes = DefaultDevmode();
+  ASSERT_NE(Devmode(bytes), nullptr);
+  EXPECT_EQ(Devmode(bytes)->dmCopies, 6);
+
   r = Run({"Office", "-e", "type 1002 \"12x\""});
   EXPECT_EQ(r.status, 1) << "a number-only edit refuses letters";
   EXPECT_EQ(r.err, "rt7700-preferences: -e 1: control 1002 refused the text \"12x\" (it holds \"12\")\n");
@@ -345,6 +352,9 @@ TEST_F(PreferencesToolTest, PreviewWritesTheCurrentPagesPictureAtTheControlsSize
   EXPECT_TRUE(DefaultDevmode().empty());
 
   std::filesystem::remove(png);
+  r = Run({"Office", "-e", "page 2; ok", "--preview", png});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, "rt7700-preferences: --preview: the script closed the sheet\n");
   r = Run({"Office", "--preview", png});
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.err, "rt7700-preferences: --preview: the current page shows no preview\n");

@@ -324,26 +324,23 @@ int main(int argc, char** argv) {
   if (!sheet) return Fail(kExitFailed, "the " + std::string(request.device ? "printer properties" : "printing preferences") +
                                            " did not open: " + error);
   SheetSession session(*sheet, stderr);
-  if (auto e = session.Run(actions)) {
-    (void)session.Close(false);
-    return Fail(e->status, e->message);
-  }
-  if (request.preview) {
+  std::optional<RunError> failure = session.Run(actions);
+  if (!failure && request.preview) {
     auto picture = session.CurrentPreview();
-    if (!picture) {
-      (void)session.Close(false);
-      return Fail(kExitBadScript, "--preview: the current page shows no preview");
-    }
-    if (auto e = WritePng(*request.preview, *picture)) {
-      (void)session.Close(false);
-      return Fail(kExitFailed, *e);
+    if (!sheet->IsOpen()) {
+      failure = RunError{kExitBadScript, "--preview: the script closed the sheet"};
+    } else if (!picture) {
+      failure = RunError{kExitBadScript, "--preview: the current page shows no preview"};
+    } else if (auto e = WritePng(*request.preview, *picture)) {
+      failure = RunError{kExitFailed, *e};
     }
   }
-  if (request.show) {
+  if (!failure && request.show) {
     session.VisitAllPages();
     std::fputs(sheet->Show().c_str(), stdout);
   }
-  if (auto e = session.Close(request.apply.value_or(!actions.empty()))) return Fail(e->status, e->message);
+  // A failed run is cancelled; what an apply before the failure applied stays applied.
+  if (auto e = session.Close(!failure && request.apply.value_or(!actions.empty()))) failure = e;
   // As the system does with the preferences' result: the printer's default devmode.
   const bool accepted = sheet->Result() == CPSUI_OK;
   sheet.reset();
@@ -356,5 +353,5 @@ int main(int argc, char** argv) {
     if (!SetPrinterW(handle.get(), 2, reinterpret_cast<LPBYTE>(&info), 0))
       return Fail(kExitFailed, "cannot store the printer's settings (error " + std::to_string(GetLastError()) + ")");
   }
-  return 0;
+  return failure ? Fail(failure->status, failure->message) : 0;
 }

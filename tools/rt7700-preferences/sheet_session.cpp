@@ -70,6 +70,7 @@ std::optional<pui::ControlInfo> Describe(HWND dialog, HWND control) {
 }  // namespace
 
 std::optional<RunError> SheetSession::Run(const std::vector<Action>& actions) {
+  ReportMessageBoxes();  // what the pages said as they opened
   for (const Action& a : actions) {
     if (auto e = Play(a, nullptr)) return e;
   }
