@@ -555,8 +555,20 @@ int main(int argc, char** argv) {
   printer.configPath = interfacePath;
   printer.printProcessor = u"winprint";
   printer.port = port;
-  const auto* bytes = reinterpret_cast<const uint8_t*>(&stored);
-  printer.defaultDevmode.assign(bytes, bytes + sizeof stored);
+  // The printer's default settings are its user's (rt7700-preferences sets them), never a job's:
+  // a printer the root already has keeps them, a new one gets the driver's. A job file or --pages
+  // job that sets nothing prints with them.
+  if (auto existing = platform::spooler::FindPrinter(kPrinterName); existing && !existing->defaultDevmode.empty()) {
+    printer.defaultDevmode = existing->defaultDevmode;
+  } else {
+    devmode::StoredDevmode defaults{};
+    BuildStoredDevmode(JobSettings{}, kPrinterName, &defaults);
+    const auto* bytes = reinterpret_cast<const uint8_t*>(&defaults);
+    printer.defaultDevmode.assign(bytes, bytes + sizeof defaults);
+  }
+  if (!pdf.document && settings.origins.empty() && settings.watermark.given.empty() &&
+      printer.defaultDevmode.size() == sizeof stored)
+    std::memcpy(&stored, printer.defaultDevmode.data(), sizeof stored);
   if (!SetUpPrinter(printer)) {
     Say(std::string("cannot set up the printer under ") + Env("RT7700_PLATFORM_ROOT"));
     return kExitFailed;
