@@ -1,8 +1,8 @@
 # `cmake --install`: the tools, the libraries they load from <bin>/../lib, and (tools/cups) the
 # CUPS filter and PPD.
 include(GNUInstallDirs)
-set(rt7700_installed rt7700-print rt7700-devmode platform rt7700PCL5edr rt7700PCL5eui rt7700PCL5eenus
-                     rt7700PCL5ede rt7700PCL5ear)
+get_property(rt7700_language_modules GLOBAL PROPERTY RT7700_LANGUAGE_MODULES)
+set(rt7700_installed rt7700-print rt7700-devmode platform rt7700PCL5edr rt7700PCL5eui ${rt7700_language_modules})
 foreach(target ${rt7700_installed})
   if(TARGET ${target})
     install(TARGETS ${target} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} LIBRARY DESTINATION lib)

@@ -52,7 +52,11 @@ TEST_P(LanguageModuleTest, HoldsEveryResource) {
   EXPECT_TRUE(FreeLibrary(m));
 }
 
-INSTANTIATE_TEST_SUITE_P(Modules, LanguageModuleTest, testing::Values("rt7700PCL5eenus", "rt7700PCL5ede", "rt7700PCL5ear"));
+INSTANTIATE_TEST_SUITE_P(Modules, LanguageModuleTest,
+                         testing::Values("rt7700PCL5eenus", "rt7700PCL5ede", "rt7700PCL5ear", "rt7700PCL5ezhcn",
+                                         "rt7700PCL5ezhtw", "rt7700PCL5eru", "rt7700PCL5eja", "rt7700PCL5efr",
+                                         "rt7700PCL5eit", "rt7700PCL5eesmx", "rt7700PCL5esv", "rt7700PCL5eno",
+                                         "rt7700PCL5etr"));
 
 TEST(LanguageModules, TranslationsDiffer) {
   HMODULE en = LoadLibraryW(platform::Utf8ToUtf16(Path("rt7700PCL5eenus")).c_str());
