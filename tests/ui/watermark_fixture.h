@@ -141,8 +141,9 @@ class WatermarkPageTest : public EntryTest {
     std::ofstream(path, std::ios::binary) << bytes;
     return path;
   }
-  // A 2 x 2 24-bit bottom-up bitmap file, black and white.
+  // A 64 x 64 24-bit bitmap file of black and white squares.
   std::string WriteBitmap(const std::string& name) const {
+    constexpr uint32_t kSide = 64, kStride = kSide * 3, kBits = kStride * kSide;
     std::string b = "BM";
     auto u32 = [&b](uint32_t v) {
       for (int i = 0; i < 4; ++i) b.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
@@ -151,22 +152,22 @@ class WatermarkPageTest : public EntryTest {
       b.push_back(static_cast<char>(v & 0xFF));
       b.push_back(static_cast<char>(v >> 8));
     };
-    u32(54 + 16);
+    u32(54 + kBits);
     u32(0);
     u32(54);
     u32(40);
-    u32(2);
-    u32(2);
+    u32(kSide);
+    u32(kSide);
     u16(1);
     u16(24);
     u32(0);
-    u32(16);
+    u32(kBits);
     u32(2835);
     u32(2835);
     u32(0);
     u32(0);
-    b += std::string("\x00\x00\x00\xFF\xFF\xFF\x00\x00", 8);
-    b += std::string("\xFF\xFF\xFF\x00\x00\x00\x00\x00", 8);
+    for (uint32_t y = 0; y < kSide; ++y)
+      for (uint32_t x = 0; x < kSide; ++x) b.append(3, ((x / 8 + y / 8) % 2) != 0 ? '\xFF' : '\x00');
     return WriteFile(name, b);
   }
 
