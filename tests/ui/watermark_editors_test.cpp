@@ -48,6 +48,9 @@ TEST_F(WatermarkPageTest, ATextWatermarkMadeInTheEditorReachesTheStoreAndTheDevm
     ran = true;
     EXPECT_EQ(Caption(editor), u"New Text Watermark");
     EXPECT_EQ(BoxText(editor, kTextName), u"<New>");
+    auto fonts = Info(editor, kTextFont);
+    ASSERT_GE(fonts.selection, 0);
+    EXPECT_EQ(fonts.items[static_cast<size_t>(fonts.selection)], u"Arial");
     ASSERT_TRUE(Type(FindControl(editor, kTextText), u"Draft copy"));
     EXPECT_EQ(BoxText(editor, kTextName), u"Draft copy");  // proposed from the text
     ASSERT_TRUE(Type(FindControl(editor, kTextAngle), u"-45"));

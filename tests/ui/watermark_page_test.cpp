@@ -215,6 +215,25 @@ TEST_F(WatermarkPageTest, ThePreviewFollowsTheSelectionAndTheOrientation) {
   EXPECT_GT(wide->width, wide->height);
 }
 
+TEST_F(WatermarkPageTest, AnImageWatermarkChosenBeforeIsDrawnWhenThePageOpens) {
+  WatermarkRecord logo = UserWatermark(u"Logo", 3, 2);
+  logo.Scale = 100;
+  logo.Transparent = 0;
+  platform::CopyWideField(logo.ImagePath, std::size(logo.ImagePath), platform::Utf8ToUtf16(WriteBitmap("logo.bmp")));
+  Store({Seeded(0), Seeded(1), Seeded(2), logo});
+  Open();
+  auto none = LastPicture(Control(kPortrait));
+  ASSERT_TRUE(sheet_->Cancel());
+  StoredDevmode in = Current();
+  in.priv.WatermarkData = logo;
+  Open(&in);
+  EXPECT_EQ(Selected(), u"Logo");
+  EXPECT_TRUE(Info(kEdit).enabled);
+  auto drawn = LastPicture(Control(kPortrait));
+  ASSERT_TRUE(none.has_value() && drawn.has_value());
+  EXPECT_NE(drawn->pixels, none->pixels);
+}
+
 TEST_F(WatermarkPageTest, TheLinkOpensTheMakersPageAndHelpHasTopics) {
   Open();
   platform::ui::TakeShellExecutes();

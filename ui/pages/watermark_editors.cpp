@@ -72,6 +72,7 @@ struct EditorState {
   WatermarkEditRequest* request = nullptr;
   WatermarkRecord record{};
   std::u16string originalName;  // empty for a new watermark
+  std::vector<WatermarkRecord> stored;  // the store as the editor opened
   std::u16string lastName;      // the last name the name box accepted
   bool nameTouched = false;     // the user typed a name: stop proposing one
   bool quiet = false;           // the editor itself is setting a box
@@ -141,9 +142,8 @@ bool PaintPreview(HWND dialog, LPARAM lParam, int previewId) {
 
 // ---- Text editor ----
 
-std::u16string ProposedName(const std::u16string& text, const std::u16string& editedName) {
-  WatermarkStore store;
-  std::vector<WatermarkRecord> stored = StoredWatermarks(store);
+std::u16string ProposedName(const std::vector<WatermarkRecord>& stored, const std::u16string& text,
+                            const std::u16string& editedName) {
   std::u16string base = text.substr(0, kNameChars);
   if (!NameTakenByOther(stored, base, editedName) && !IsBuiltInName(base)) return base;
   for (int n = 1; n < 100; ++n) {
@@ -215,7 +215,7 @@ void TextChanged(HWND dialog, EditorState& e) {
   std::u16string text = DialogText(dialog, kTextText);
   platform::CopyWideField(e.record.Text, std::size(e.record.Text), text);
   if (!e.nameTouched && !text.empty()) {
-    e.lastName = ProposedName(text, e.originalName);
+    e.lastName = ProposedName(e.stored, text, e.originalName);
     e.quiet = true;
     SetText(dialog, kTextName, e.lastName);
     e.quiet = false;
@@ -419,6 +419,8 @@ INT_PTR RunEditor(HWND owner, WatermarkEditRequest& request, int templateId, DLG
   e.request = &request;
   e.record = request.record;
   if (!request.isNew) e.originalName = NameOf(request.record);
+  WatermarkStore store;
+  e.stored = StoredWatermarks(store);
   return DialogBoxParamW(request.state->languageModule, MAKEINTRESOURCEW(static_cast<WORD>(templateId)), owner, proc,
                          reinterpret_cast<LPARAM>(&e));
 }

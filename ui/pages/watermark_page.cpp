@@ -212,7 +212,6 @@ void ShowFlags(HWND page, SheetState* s) {
 }
 
 void ShowOverlayName(HWND page, SheetState* s) {
-  (void)ReadFlag(s, "OverlayFlag");
   const auto& priv = s->devmode->priv;
   std::u16string name(platform::WideField(priv.OverlayFileName, std::size(priv.OverlayFileName)));
   size_t dot = name.rfind(u'.');
