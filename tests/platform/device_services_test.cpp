@@ -1,7 +1,11 @@
 // The machine services the printer properties use: the spooler's ports and their monitors, the
 // USB printing class's interfaces and device files (fake printers), jobs on USB ports, the
 // process token's groups, the Windows folder's searches and INF values.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
@@ -9,6 +13,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/device_hooks.h"
@@ -240,6 +245,45 @@ TEST_F(DeviceServices, AJobOnAUsbPortGoesToThePrinterWithThatNumber) {
   for (const Bytes& w : platform::hooks::TakeUsbWrites(12)) all.insert(all.end(), w.begin(), w.end());
   EXPECT_EQ(all, (Bytes{'P', 'C', 'L', '!'}));
   EXPECT_TRUE(platform::hooks::TakeUsbWrites(2).empty());
+}
+
+// A standard TCP/IP port is named after the printer's address and prints raw on port 9100.
+TEST_F(DeviceServices, AJobOnAnIpPortGoesToPort9100OfThatAddress) {
+  int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  ASSERT_GE(listener, 0);
+  int on = 1;
+  setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(9100);
+  address.sin_addr.s_addr = inet_addr("127.0.0.87");
+  if (bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(listener, 1) != 0) {
+    close(listener);
+    GTEST_SKIP() << "127.0.0.87:9100 is taken";
+  }
+  std::string received;
+  std::thread printer([&] {
+    int connection = accept(listener, nullptr, nullptr);
+    if (connection < 0) return;
+    timeval bound{30, 0};  // bounds a hang, should the job never end
+    setsockopt(connection, SOL_SOCKET, SO_RCVTIMEO, &bound, sizeof bound);
+    char buffer[256];
+    for (ssize_t n; (n = read(connection, buffer, sizeof buffer)) > 0;) received.append(buffer, static_cast<size_t>(n));
+    close(connection);
+  });
+  AddPrinterOn(u"Tcp", "IP_127.0.0.87");
+  HANDLE h = nullptr;
+  ASSERT_TRUE(OpenPrinterW(u"Tcp", &h, nullptr));
+  DOC_INFO_1W doc{const_cast<LPWSTR>(u"Job"), nullptr, nullptr};
+  EXPECT_NE(StartDocPrinterW(h, 1, reinterpret_cast<LPBYTE>(&doc)), 0u);
+  DWORD written = 0;
+  EXPECT_TRUE(WritePrinter(h, "PCL!", 4, &written));
+  EXPECT_TRUE(EndDocPrinter(h));
+  ClosePrinter(h);
+  shutdown(listener, SHUT_RDWR);
+  printer.join();
+  close(listener);
+  EXPECT_EQ(received, "PCL!");
 }
 
 // ---- the token ----

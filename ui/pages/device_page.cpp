@@ -202,7 +202,8 @@ void OnCommand(HWND dialog, SheetState& state, WORD id, WORD code) {
       if (code == BN_CLICKED) ShellExecuteW(dialog, u"open", kMakerWebPage, nullptr, nullptr, SW_SHOWNORMAL);
       break;
     case kFontButton:
-      if (code == BN_CLICKED && RunFontDialog(dialog, state) != 0) pages::MarkChanged(dialog);
+      // -1 is a dialog that could not be shown: nothing changed.
+      if (code == BN_CLICKED && RunFontDialog(dialog, state) > 0) pages::MarkChanged(dialog);
       break;
     default: break;
   }

@@ -179,8 +179,8 @@ std::vector<RealPrinter> RealPrinters() {
 class LibUsb {
  public:
   static LibUsb& Get() {
-    static LibUsb* instance = new LibUsb();  // kept for the process: the library stays loaded
-    return *instance;
+    static LibUsb instance;
+    return instance;
   }
   // Bytes of the reply, or -1.
   int VendorGet(int bus, int address, int interfaceNumber, uint8_t request, uint16_t value, uint8_t* out,
@@ -217,8 +217,16 @@ class LibUsb {
               Bind(busNumber_, "libusb_get_bus_number") && Bind(deviceAddress_, "libusb_get_device_address") &&
               Bind(open_, "libusb_open") && Bind(close_, "libusb_close") &&
               Bind(controlTransfer_, "libusb_control_transfer");
-    if (!ok) handle_ = nullptr;
+    if (!ok) {
+      ::dlclose(handle_);
+      handle_ = nullptr;
+    }
   }
+  ~LibUsb() {
+    if (handle_ != nullptr) ::dlclose(handle_);
+  }
+  LibUsb(const LibUsb&) = delete;
+  LibUsb& operator=(const LibUsb&) = delete;
   template <typename F>
   bool Bind(F& f, const char* name) {
     f = reinterpret_cast<F>(::dlsym(handle_, name));
