@@ -32,8 +32,7 @@ std::string MultiPageJob(const std::filesystem::path& dir) {
   return path;
 }
 
-// Enabled once the layout, watermark and basic pages are on the branch.
-TEST(PreferencesSession, DISABLED_TheSessionsSettingsBecomeTheDefaultsOfTheNextJob) {
+TEST(PreferencesSession, TheSessionsSettingsBecomeTheDefaultsOfTheNextJob) {
   testsupport::TempDir dir;
   const std::string job = MultiPageJob(dir.path());
   const std::string user = (dir.path() / "user").string(), other = (dir.path() / "other").string();
