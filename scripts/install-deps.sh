@@ -8,6 +8,8 @@ packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-d
           fonts-urw-base35)
 # The CUPS filter: its build, its tests (a private cupsd, lp, cupstestppd) and the benchmark baseline.
 packages+=(libcups2-dev cups cups-client cups-filters ghostscript)
+# Vendor requests to real USB printers (loaded at run time; without it they simply fail).
+packages+=(libusb-1.0-0)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -10,6 +10,7 @@
 #include "devmode/builtin_watermarks.h"
 #include "entry/language.h"
 #include "entry/property_sheets.h"
+#include "pages/font_substitution_dialog.h"
 #include "pages/page_support.h"
 #include "pages/pages.h"
 #include "pages/watermark_editors.h"
@@ -401,7 +402,7 @@ LONG_PTR Notify(HWND page, SheetState* s, const NMHDR& n, LPARAM lParam) {
       return TRUE;
     }
     case PSN_QUERYCANCEL:
-      if (PageControllerSet* set = FindThreadPageControllers()) set->at(ControllerSlot::FontFamilies).reset();
+      ReleaseFontFamilyCache();
       return FALSE;
     default:
       return DefaultPageMessage(page, WM_NOTIFY, lParam);

@@ -19,6 +19,9 @@ namespace platform::spooler {
 //   "socket://[::1]:9100?timeout=30"  ... with a bracketed IPv6 address and the seconds it may
 //                         go without taking a byte or closing (60 unless given)
 //   "MEMORY:"             kept in memory, for tests (see MemoryPrinterBytes)
+//   "USB001"              the present USB printer whose interface has port number 1
+//   "IP_10.0.0.5"         a standard TCP/IP port: raw on port 9100 of that address
+//   "WSD-..."             listed with its monitor, but nothing is delivered there
 struct PrinterConfig {
   std::u16string name;
   std::u16string driverName;

@@ -1,4 +1,5 @@
-// The Windows folder and directory searches: GetWindowsDirectoryW, FindFirstFileW and friends.
+// The Windows folder, directory searches (GetWindowsDirectoryW, FindFirstFileW and friends) and
+// values of INI and INF files.
 #pragma once
 
 #include "win/base.h"
@@ -39,4 +40,10 @@ PLATFORM_API HANDLE WINAPI FindFirstFileW(LPCWSTR pattern, WIN32_FIND_DATAW* dat
 // FALSE with ERROR_NO_MORE_FILES after the last entry.
 PLATFORM_API BOOL WINAPI FindNextFileW(HANDLE find, WIN32_FIND_DATAW* data);
 PLATFORM_API BOOL WINAPI FindClose(HANDLE find);
+// The value of `key` in [section] of the file (UTF-8, or UTF-16 with its byte-order mark); section
+// and key compare without case, quotes around a key or a whole value are dropped, ';' starts a
+// comment. The default when absent. Returns the characters copied without the NUL (size - 1 when
+// the value was cut).
+PLATFORM_API DWORD WINAPI GetPrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR defaultValue,
+                                                   LPWSTR out, DWORD size, LPCWSTR fileName);
 }

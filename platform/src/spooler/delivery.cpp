@@ -17,8 +17,10 @@
 #include <optional>
 #include <vector>
 
+#include "devices/usb_printers.h"
 #include "platform/spooler_admin.h"
 #include "platform/test_hooks.h"
+#include "platform/utf16.h"
 #include "win/error.h"
 
 namespace platform::spooler {
@@ -332,11 +334,20 @@ std::unique_ptr<Delivery> OpenDelivery(const std::string& port, const std::u16st
   if (!port.empty() && port[0] == '/') return std::make_unique<FileDelivery>(port, true);
   const std::string scheme = "socket://";
   if (port.rfind(scheme, 0) == 0) return OpenSocket(port.substr(scheme.size()));
+  // The USB monitor's ports go to the present USB printer of that port number; a standard TCP/IP
+  // port is named after its printer's address and prints raw on port 9100. WSD ports name a
+  // device this platform cannot discover, so nothing goes there.
+  if (auto usb = devices::UsbPortNumber(Utf8ToUtf16(port))) return devices::OpenUsbPortDelivery(*usb);
+  if (port.rfind("IP_", 0) == 0 && port.size() > 3) {
+    std::string host = port.substr(3);
+    return OpenSocket(host.find(':') != std::string::npos ? "[" + host + "]:9100" : host + ":9100");
+  }
   return nullptr;
 }
 
 std::unique_ptr<Delivery> OpenOutputFile(const std::string& output, const std::u16string& printerName) {
-  if (output == "MEMORY:" || output.rfind("FILE:", 0) == 0 || output.rfind("socket://", 0) == 0)
+  if (output == "MEMORY:" || output.rfind("FILE:", 0) == 0 || output.rfind("socket://", 0) == 0 ||
+      devices::UsbPortNumber(Utf8ToUtf16(output)))
     return OpenDelivery(output, printerName);
   if (output.empty()) return nullptr;
   struct stat st {};

@@ -10,6 +10,7 @@
 #include <set>
 #include <string>
 
+#include "devices/usb_printers.h"
 #include "file_handles.h"
 #include "named_pipes.h"
 #include "platform/utf16.h"
@@ -121,8 +122,9 @@ extern "C" HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD, SECURITY_AT
     int fd = platform::pipes::ConnectClient(fileName);
     if (fd < 0) return INVALID_HANDLE_VALUE;
     SetLastError(ERROR_SUCCESS);
-    return platform::files::Register(new FileObject{fd, true, -1, {}});
+    return platform::files::Register(new FileObject{fd, true, -1, {}, {}});
   }
+  if (platform::devices::IsUsbDevicePath(fileName)) return platform::devices::OpenUsbDevice(fileName, access);
   std::string path = PathOf(fileName);
   struct stat st{};
   bool existed = ::stat(path.c_str(), &st) == 0;
@@ -131,7 +133,7 @@ extern "C" HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD, SECURITY_AT
     SetLastError(ErrorFromErrno(errno));
     return INVALID_HANDLE_VALUE;
   }
-  auto* f = new FileObject{fd, false, -1, {}};
+  auto* f = new FileObject{fd, false, -1, {}, {}};
   platform::files::Register(f);
   // As on the real platform, opening an existing file with OPEN_ALWAYS / CREATE_ALWAYS says so.
   SetLastError((existed && (disposition == OPEN_ALWAYS || disposition == CREATE_ALWAYS)) ? ERROR_ALREADY_EXISTS
@@ -145,6 +147,9 @@ extern "C" BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read,
   if (f == nullptr || (buffer == nullptr && toRead != 0)) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
+  }
+  if (f->extension != nullptr) {
+    if (auto answered = f->extension->Read(buffer, toRead, read)) return *answered;
   }
   if (f->messages) return ReadMessage(*f, buffer, toRead, read);
   size_t done = 0;
@@ -168,6 +173,9 @@ extern "C" BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD wr
   if (f == nullptr || (buffer == nullptr && toWrite != 0)) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
+  }
+  if (f->extension != nullptr) {
+    if (auto answered = f->extension->Write(buffer, toWrite, written)) return *answered;
   }
   if (f->messages) return WriteMessage(*f, buffer, toWrite, written);
   auto allowed = static_cast<size_t>(platform::hooks::AllowFileWrite(toWrite));

@@ -286,7 +286,7 @@ extern "C" HANDLE CreateNamedPipeW(LPCWSTR name, DWORD, DWORD pipeMode, DWORD ma
     return INVALID_HANDLE_VALUE;
   }
   SetLastError(ERROR_SUCCESS);
-  return platform::files::Register(new platform::files::FileObject{-1, true, fd, path});
+  return platform::files::Register(new platform::files::FileObject{-1, true, fd, path, {}});
 }
 
 extern "C" BOOL ConnectNamedPipe(HANDLE pipe, OVERLAPPED*) {
