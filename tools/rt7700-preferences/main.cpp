@@ -1,8 +1,6 @@
 // rt7700-preferences: opens a printer's printing preferences (or its printer properties) through
 // the interface library as the system does, without a screen; plays a script of user actions on
 // the pages, then applies or cancels, as the user's OK or Cancel would.
-#include <png.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +15,7 @@
 #include "platform/spooler_admin.h"
 #include "platform/test_hooks.h"
 #include "platform/utf16.h"
+#include "png_file.h"
 #include "printer_setup.h"
 #include "script.h"
 #include "sheet_session.h"
@@ -194,38 +193,16 @@ std::optional<int> ParseArguments(int argc, char** argv, Request& r) {
   return std::nullopt;
 }
 
-// Top-down 0x00RRGGBB pixels as an 8-bit RGB PNG; the file is removed when anything fails.
-std::optional<std::string> WritePng(const std::string& file, const platform::ui::Picture& picture) {
-  FILE* out = std::fopen(file.c_str(), "wb");
-  if (out == nullptr) return "cannot write " + file + ": " + std::strerror(errno);
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
-  std::vector<uint8_t> row(static_cast<size_t>(picture.width) * 3);
-  bool ok = png != nullptr && info != nullptr;
-  if (ok && setjmp(png_jmpbuf(png)) == 0) {
-    png_init_io(png, out);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(picture.width), static_cast<png_uint_32>(picture.height), 8,
-                 PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    for (int y = 0; y < picture.height; ++y) {
-      const uint32_t* src = picture.pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(picture.width);
-      for (size_t x = 0; x < static_cast<size_t>(picture.width); ++x) {
-        row[3 * x] = static_cast<uint8_t>(src[x] >> 16);
-        row[3 * x + 1] = static_cast<uint8_t>(src[x] >> 8);
-        row[3 * x + 2] = static_cast<uint8_t>(src[x]);
-      }
-      png_write_row(png, row.data());
+// Top-down 0x00RRGGBB pixels.
+std::optional<std::string> WritePicture(const std::string& file, const platform::ui::Picture& picture) {
+  return rt7700print::WriteRgbPng(file, picture.width, picture.height, [&](int y, uint8_t* rgb) {
+    const uint32_t* src = picture.pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(picture.width);
+    for (size_t x = 0; x < static_cast<size_t>(picture.width); ++x) {
+      rgb[3 * x] = static_cast<uint8_t>(src[x] >> 16);
+      rgb[3 * x + 1] = static_cast<uint8_t>(src[x] >> 8);
+      rgb[3 * x + 2] = static_cast<uint8_t>(src[x]);
     }
-    png_write_end(png, nullptr);
-  } else {
-    ok = false;
-  }
-  png_destroy_write_struct(png != nullptr ? &png : nullptr, info != nullptr ? &info : nullptr);
-  int error = std::ferror(out) ? errno : 0;
-  if (std::fclose(out) != 0 && error == 0) error = errno;
-  if (ok && error == 0) return std::nullopt;
-  std::remove(file.c_str());
-  return "cannot write " + file + ": " + (error != 0 ? std::strerror(error) : "the PNG encoder failed");
+  });
 }
 
 class Library {
@@ -331,7 +308,7 @@ int main(int argc, char** argv) {
       failure = RunError{kExitBadScript, "--preview: the script closed the sheet"};
     } else if (!picture) {
       failure = RunError{kExitBadScript, "--preview: the current page shows no preview"};
-    } else if (auto e = WritePng(*request.preview, *picture)) {
+    } else if (auto e = WritePicture(*request.preview, *picture)) {
       failure = RunError{kExitFailed, *e};
     }
   }

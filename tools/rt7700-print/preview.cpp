@@ -1,8 +1,6 @@
 // Page previews: the page's drawing replayed on a memory DC at the preview's resolution (the same
-// replay that prints it), and the bitmap written with libpng.
+// replay that prints it), and the bitmap written as PNG.
 #include "preview.h"
-
-#include <png.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -12,45 +10,12 @@
 #include <vector>
 
 #include "page_drawing.h"
+#include "png_file.h"
 #include "platform/memory_dc.h"
 #include "win/error.h"
 
 namespace rt7700print {
 namespace {
-
-// Writes top-down B,G,R rows as an 8-bit RGB PNG; the file is removed when anything fails.
-std::optional<std::string> WritePng(const std::string& file, const uint8_t* bits, int width, int height, size_t stride) {
-  FILE* out = std::fopen(file.c_str(), "wb");
-  if (out == nullptr) return "cannot write " + file + ": " + std::strerror(errno);
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
-  std::vector<uint8_t> row(size_t(width) * 3);
-  bool ok = png != nullptr && info != nullptr;
-  if (ok && setjmp(png_jmpbuf(png)) == 0) {
-    png_init_io(png, out);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8, PNG_COLOR_TYPE_RGB,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    for (int y = 0; y < height; ++y) {
-      const uint8_t* src = bits + size_t(y) * stride;
-      for (int x = 0; x < width; ++x) {
-        row[3 * size_t(x)] = src[3 * size_t(x) + 2];
-        row[3 * size_t(x) + 1] = src[3 * size_t(x) + 1];
-        row[3 * size_t(x) + 2] = src[3 * size_t(x)];
-      }
-      png_write_row(png, row.data());
-    }
-    png_write_end(png, nullptr);
-  } else {
-    ok = false;
-  }
-  png_destroy_write_struct(png != nullptr ? &png : nullptr, info != nullptr ? &info : nullptr);
-  int error = std::ferror(out) ? errno : 0;
-  if (std::fclose(out) != 0 && error == 0) error = errno;
-  if (ok && error == 0) return std::nullopt;
-  std::remove(file.c_str());
-  return "cannot write " + file + ": " + (error != 0 ? std::strerror(error) : "the PNG encoder failed");
-}
 
 LONG Scaled(int value, int dpi, int deviceDpi) {
   return static_cast<LONG>(std::lround(static_cast<double>(value) * dpi / deviceDpi));
@@ -105,7 +70,15 @@ std::optional<std::string> PreviewPicture(HDC printer, int dpi, const std::strin
   }
   if (!result) {
     size_t stride = (size_t(width) * 3 + 3) & ~size_t{3};
-    result = WritePng(file, static_cast<const uint8_t*>(bits), width, height, stride);
+    const auto* pixels = static_cast<const uint8_t*>(bits);
+    result = WriteRgbPng(file, width, height, [&](int y, uint8_t* rgb) {
+      const uint8_t* src = pixels + size_t(y) * stride;
+      for (size_t x = 0; x < size_t(width); ++x) {
+        rgb[3 * x] = src[3 * x + 2];
+        rgb[3 * x + 1] = src[3 * x + 1];
+        rgb[3 * x + 2] = src[3 * x];
+      }
+    });
   }
   if (previous != nullptr) SelectObject(dc, previous);
   if (dc != nullptr) DeleteDC(dc);
