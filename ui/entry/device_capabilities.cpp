@@ -18,15 +18,8 @@
 namespace ui {
 namespace {
 
-struct Paper {
-  WORD paper;
-  int16_t width;  // 1/600 inch, portrait
-  int16_t height;
-  UINT nameId;
-};
-
 // The interface library's own list, in the order applications see it.
-constexpr Paper kPapers[kStandardPaperCount] = {
+constexpr StandardPaper kPapers[kStandardPaperCount] = {
     {1, 5100, 6600, 108},    {9, 4960, 7015, 116},    {5, 5100, 8400, 110},     {13, 4299, 6071, 118},
     {37, 2325, 4500, 123},   {27, 2598, 5197, 120},   {28, 3827, 5409, 121},    {20, 2475, 5700, 122},
     {11, 3496, 4960, 119},   {43, 2362, 3496, 4063},  {250, 4606, 6378, 4064},  {245, 4370, 6141, 4065},
@@ -163,6 +156,8 @@ DWORD Answer(WORD index, void* output, const devmode::StoredDevmode& working) {
 }
 
 }  // namespace
+
+std::span<const StandardPaper> StandardPapers() { return kPapers; }
 
 std::u16string CustomPaperDisplayName(std::u16string_view name, int position, int width, int height) {
   const int w = TenthMm(width) / 10, h = TenthMm(height) / 10;

@@ -2,6 +2,8 @@
 // user's custom papers after the printer's own and names in the interface language.
 #pragma once
 
+#include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -11,6 +13,15 @@
 namespace ui {
 
 constexpr int kStandardPaperCount = 29;
+
+struct StandardPaper {
+  WORD paper;
+  int16_t width;  // 1/600 inch, portrait
+  int16_t height;
+  UINT nameId;  // its name in the language module
+};
+// The printer's own papers, in the order applications see them (custom papers come after).
+std::span<const StandardPaper> StandardPapers();
 constexpr int kMaxCustomPapers = 16;
 constexpr size_t kPaperNameChars = 64;
 constexpr size_t kBinNameChars = 24;

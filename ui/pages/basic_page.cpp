@@ -94,7 +94,7 @@ int FindExact(HWND dialog, int id, std::u16string_view text) {
 void FillPapers(HWND dialog, SheetState* state) {
   HMODULE module = state->languageModule;
   std::vector<pages::Choice> choices;
-  for (const auto& p : pages::StandardPapers()) choices.push_back({p.nameId, p.paper});
+  for (const auto& p : StandardPapers()) choices.push_back({p.nameId, p.paper});
   pages::FillChoices(dialog, kPaperList, module, choices);
   BasicPageController& c = Controller();
   c.papers = CustomPaperStore().Records();

@@ -13,19 +13,11 @@ namespace ui::pages {
 namespace {
 
 // The order of the printer's paper list, so the page and the applications' lists agree.
-constexpr PaperName kStandardPapers[] = {
-    {1, 108},    {9, 116},    {5, 110},    {13, 118},   {37, 123},   {27, 120},   {28, 121},   {20, 122},
-    {11, 119},   {43, 4063},  {250, 4064}, {245, 4065}, {252, 4067}, {246, 4068}, {70, 340},   {34, 4069},
-    {7, 111},    {14, 109},   {243, 4070}, {6, 411},    {31, 4072},  {242, 4073}, {241, 4074}, {240, 270},
-    {276, 6001}, {277, 6002}, {278, 6003}, {279, 6004}, {280, 6005}};
-
 // Transparencies, labels, envelopes and card stock jam or smear on the way back through.
 constexpr int kTwoSidedMedia[] = {1, 257, 264};
 constexpr uint16_t kPosterLayout = 22;  // MultipleUp
 
 }  // namespace
-
-std::span<const PaperName> StandardPapers() { return kStandardPapers; }
 
 bool TwoSidedPaperSize(int paper) { return devmode::TwoSidedPaper(paper); }
 

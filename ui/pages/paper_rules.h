@@ -3,19 +3,11 @@
 // that explain a refused combination.
 #pragma once
 
-#include <span>
 
 #include "entry/sheet_state.h"
 #include "win/base.h"
 
 namespace ui::pages {
-
-struct PaperName {
-  short paper;  // dmPaperSize
-  UINT nameId;  // string of the language module
-};
-// The printer's own papers, in the order applications see them.
-std::span<const PaperName> StandardPapers();
 
 // Two-sided printing: the papers the duplex unit takes, and the media it can turn over.
 bool TwoSidedPaperSize(int paper);
