@@ -88,26 +88,6 @@ const char* Env(const char* name) {
   return v != nullptr && *v != '\0' ? v : nullptr;
 }
 
-// The fixed user, computer and clock of rt7700-print's test mode, so that both tools act for the
-// same user.
-bool TestMode() { return Env("RT7700_TEST_MODE") != nullptr && std::strcmp(Env("RT7700_TEST_MODE"), "1") == 0; }
-
-void SetUpTestMode() {
-  SYSTEMTIME t{};
-  t.wYear = 2026;
-  t.wMonth = 1;
-  t.wDayOfWeek = 5;
-  t.wDay = 2;
-  t.wHour = 3;
-  t.wMinute = 4;
-  t.wSecond = 5;
-  platform::hooks::SetLocalTime(t);
-  platform::hooks::SetComputerName(Env("RT7700_TEST_COMPUTER") != nullptr ? Env("RT7700_TEST_COMPUTER") : "TESTHOST");
-  platform::hooks::SetUserName(
-      platform::Utf8ToUtf16(Env("RT7700_TEST_USER") != nullptr ? Env("RT7700_TEST_USER") : "tester"));
-  platform::hooks::SetCountryCode(49);
-}
-
 std::string LibraryPath(const char* name) {
   std::error_code ec;
   fs::path exe = fs::read_symlink("/proc/self/exe", ec);

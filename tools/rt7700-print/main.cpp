@@ -137,27 +137,9 @@ const char* Env(const char* name) {
   return v != nullptr && *v != '\0' ? v : nullptr;
 }
 
-// A fixed environment for reproducible streams: clock, names, country, and optionally the
-// libraries and the program name the driver sees. Only with RT7700_TEST_MODE=1.
-bool TestMode() {
-  return Env("RT7700_TEST_MODE") != nullptr && std::strcmp(Env("RT7700_TEST_MODE"), "1") == 0;
-}
-
-void SetUpTestMode() {
-  SYSTEMTIME t{};
-  t.wYear = 2026;
-  t.wMonth = 1;
-  t.wDayOfWeek = 5;
-  t.wDay = 2;
-  t.wHour = 3;
-  t.wMinute = 4;
-  t.wSecond = 5;
-  platform::hooks::SetLocalTime(t);
-  platform::hooks::SetComputerName(Env("RT7700_TEST_COMPUTER") != nullptr ? Env("RT7700_TEST_COMPUTER")
-                                                                          : "TESTHOST");
-  platform::hooks::SetUserName(
-      platform::Utf8ToUtf16(Env("RT7700_TEST_USER") != nullptr ? Env("RT7700_TEST_USER") : "tester"));
-  platform::hooks::SetCountryCode(49);
+// Test mode (printer_setup.h) may also name the program the driver sees.
+void SetUpPrintTestMode() {
+  SetUpTestMode();
   if (const char* exe = Env("RT7700_TEST_EXE")) platform::hooks::SetExecutableName(exe);
 }
 
@@ -508,7 +490,7 @@ int main(int argc, char** argv) {
     setenv("TMPDIR", root.path().c_str(), 1);  // the driver's spool copy goes with the root
   }
   bool testMode = TestMode();
-  if (testMode) SetUpTestMode();
+  if (testMode) SetUpPrintTestMode();
 
   std::string driverPath =
       testMode && Env("RT7700_TEST_DRIVER") ? Env("RT7700_TEST_DRIVER") : LibraryPath(kDriverLibrary);

@@ -1,8 +1,11 @@
 #include "printer_setup.h"
 
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "platform/test_hooks.h"
 #include "platform/utf16.h"
 #include "win/error.h"
 #include "win/spooler.h"
@@ -31,4 +34,29 @@ bool SetUpPrinter(const platform::spooler::PrinterConfig& printer) {
   platform::spooler::PrinterConfig again = printer;
   if (auto existing = platform::spooler::FindPrinter(printer.name)) again.printProcessor = existing->printProcessor;
   return platform::spooler::AddPrinter(again);
+}
+
+namespace {
+const char* Env(const char* name) {
+  const char* v = std::getenv(name);
+  return v != nullptr && *v != '\0' ? v : nullptr;
+}
+}  // namespace
+
+bool TestMode() { return Env("RT7700_TEST_MODE") != nullptr && std::strcmp(Env("RT7700_TEST_MODE"), "1") == 0; }
+
+void SetUpTestMode() {
+  SYSTEMTIME t{};
+  t.wYear = 2026;
+  t.wMonth = 1;
+  t.wDayOfWeek = 5;
+  t.wDay = 2;
+  t.wHour = 3;
+  t.wMinute = 4;
+  t.wSecond = 5;
+  platform::hooks::SetLocalTime(t);
+  platform::hooks::SetComputerName(Env("RT7700_TEST_COMPUTER") != nullptr ? Env("RT7700_TEST_COMPUTER") : "TESTHOST");
+  platform::hooks::SetUserName(
+      platform::Utf8ToUtf16(Env("RT7700_TEST_USER") != nullptr ? Env("RT7700_TEST_USER") : "tester"));
+  platform::hooks::SetCountryCode(49);
 }
